@@ -1,0 +1,28 @@
+// The challenge file and the challenge schemes.
+#pragma once
+
+#include <cstddef>
+
+namespace talmir {
+
+// Challenge types stored on line 2 of the challenge file.
+inline constexpr int TIPO_NORMAL = 0;
+inline constexpr int TIPO_FRASE = 4;
+inline constexpr int TIPO_MD = 6;
+inline constexpr int TIPO_TABLA = 7;
+inline constexpr int TIPO_FLEXNET = 9;
+inline constexpr int TIPO_FORWARD = 10;
+
+// Path of the station's challenge file; false when it does not fit.
+bool ruta_reto(char* ruta, std::size_t size);
+// Replaces the challenge file with the given content: mode 0600, written to a
+// temporary file in the same directory and renamed over the old one.
+bool escribe_reto(const char* contenido, std::size_t n);
+
+void password_frase(char* r_buf);
+void password_normal(char* r_buf);
+void password_flexnet(char* r_buf);
+void password_tabla(char* r_buf);
+void password_md(char* r_buf);
+
+}  // namespace talmir

@@ -1,0 +1,138 @@
+#include "driver/acceso.h"
+
+#include "auth/forward.h"
+#include "auth/password.h"
+#include "config/config.h"
+#include "driver/global.h"
+#include "driver/rutas.h"
+#include "driver/utils.h"
+#include "texts/error.h"
+#include "texts/intro.h"
+#include "texts/log.h"
+
+namespace talmir {
+
+namespace {
+
+// Opens the port's own text ("open3.prt") or else the general one.
+Archivo abre_texto_puerto(const char* raiz, const char* general) {
+    char ruta[RUTA_MAX];
+    if (formatea(ruta, sizeof ruta, "%s/%s%d.%s", DIR_TRABAJO, raiz, usuario.puerto, "prt")) {
+        Archivo f = Archivo::abre(ruta, "rt");
+        if (f) return f;
+    }
+    if (!formatea(ruta, sizeof ruta, "%s/%s", DIR_TRABAJO, general)) return Archivo();
+    return Archivo::abre(ruta, "rt");
+}
+
+}  // namespace
+
+void prim_llamd(char* r_buf) {
+    auto leido = static_cast<std::uint8_t>(lee_cfg(r_buf));
+    if (leido == 255) return;
+    if (leido == 0) {
+        // The port is not filtered.
+        envia_intro(r_buf);
+        valor_salida = SALIDA_ENTRA;
+        return;
+    }
+    auto usr = static_cast<std::uint8_t>(lee_usr(r_buf));
+    if (usr == 255) return;
+    decision(static_cast<std::uint8_t>(usr == 1 ? usuario.modo : cfg.modo_def), r_buf);
+}
+
+void decision(std::uint8_t modo, char* r_buf) {
+    switch (modo) {
+        case 2:
+            msg_informativo(r_buf);
+            break;
+        case 3:
+            excluido(r_buf);
+            break;
+        case 4:
+            password_frase(r_buf);
+            break;
+        case 5:
+            password_normal(r_buf);
+            break;
+        case 6:
+            password_md(r_buf);
+            break;
+        case 7:
+            password_tabla(r_buf);
+            break;
+        case 8:
+            bbs(r_buf);
+            break;
+        case 9:
+            password_flexnet(r_buf);
+            break;
+        case 10:
+        case 13:
+            password_forward(r_buf);
+            break;
+        case 11:
+            valor_salida = SALIDA_SOLOLEER;
+            break;
+        case 12:
+            valor_salida = SALIDA_RETENIDOS;
+            break;
+        case 14:
+            valor_salida = SALIDA_GUEST;
+            break;
+        default:  // 1, and every number outside 1 to 14
+            libre(r_buf);
+            break;
+    }
+}
+
+void decision_respaldo(char* r_buf) {
+    if (en_respaldo != 0) {
+        // The default mode led back to a fall-back: end the loop.
+        valor_salida = SALIDA_DESCONECTA;
+        return;
+    }
+    en_respaldo = 1;
+    decision(static_cast<std::uint8_t>(cfg.modo_def), r_buf);
+}
+
+void libre(char* r_buf) {
+    if (cfg.txt_cnx) {
+        Archivo f = abre_texto_puerto("open", "open.prt");
+        if (!f) {
+            error(8, 0, r_buf);
+            return;
+        }
+        rbuf_add(r_buf, "\n");
+        rbuf_add_fichero(r_buf, f.get());
+    }
+    borra_marca_error(8);
+    envia_intro(r_buf);
+    valor_salida = SALIDA_ENTRA;
+}
+
+void excluido(char* r_buf) {
+    if (cfg.txt_dcnx) {
+        Archivo f = abre_texto_puerto("exclud", "excluded.prt");
+        if (!f) {
+            error(11, 0, r_buf);
+            return;
+        }
+        rbuf_add(r_buf, "\n");
+        rbuf_add_fichero(r_buf, f.get());
+        f.cierra();
+        borra_marca_error(11);
+    }
+    if (cfg.log_dcnx) logexcld();
+    valor_salida = SALIDA_DESCONECTA;
+}
+
+void bbs(char* r_buf) {
+    if (usuario.mascara & FLAG_BBS) {
+        valor_salida = SALIDA_ENTRA;
+        return;
+    }
+    excluido(r_buf);
+}
+
+}  // namespace talmir

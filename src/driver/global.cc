@@ -1,0 +1,72 @@
+#include "driver/global.h"
+
+#include <cstdio>
+#include <cstring>
+
+namespace talmir {
+
+namespace {
+
+constexpr CFGS kCfgInicial = {
+    "**", 0, {}, 3, 0, "PASSWORD>", 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1,
+};
+
+constexpr INFBBSS kInfbbsInicial = {
+    "", "", "", "", "SYSOP", "mail.in", "mail.lck", "system", "system",
+};
+
+struct tm hor_tm;
+
+}  // namespace
+
+USRS usuario;
+CFGS cfg = kCfgInicial;
+INFBBSS infbbs = kInfbbsInicial;
+
+char version[6];
+char hor[26];
+char* const hora = hor;
+struct tm* hor_fch = &hor_tm;
+char cabprt[47];
+std::uint8_t valor_salida;
+
+std::uint8_t leido_cfg;
+std::uint8_t leido_init;
+std::uint8_t leido_portsys;
+char desc_port[10][11];
+char lenguaje[30][81];
+std::uint8_t ya_bloqueado;
+std::uint8_t leyendo_cfg;
+std::uint8_t en_respaldo;
+
+void inicia_globales(std::time_t ahora) {
+    // "4.1", the beta sign of code page 437, "2".
+    version[0] = '4';
+    version[1] = '.';
+    version[2] = '1';
+    version[3] = static_cast<char>(0xE1);
+    version[4] = '2';
+    version[5] = '\0';
+
+    if (localtime_r(&ahora, &hor_tm) == nullptr) std::memset(&hor_tm, 0, sizeof hor_tm);
+    hor_fch = &hor_tm;
+    if (std::strftime(hor, 25, "%X %d-%m-%Y", hor_fch) == 0) hor[0] = '\0';
+    std::snprintf(cabprt, sizeof cabprt, "[TALMIR v%s] - %s", version, hora);
+}
+
+void reinicia_globales() {
+    std::memset(&usuario, 0, sizeof usuario);
+    cfg = kCfgInicial;
+    infbbs = kInfbbsInicial;
+    valor_salida = 0;
+    leido_cfg = 0;
+    leido_init = 0;
+    leido_portsys = 0;
+    std::memset(desc_port, 0, sizeof desc_port);
+    std::memset(lenguaje, 0, sizeof lenguaje);
+    ya_bloqueado = 0;
+    leyendo_cfg = 0;
+    en_respaldo = 0;
+}
+
+}  // namespace talmir

@@ -1,0 +1,16 @@
+#include "driver/rutas.h"
+
+#ifndef TALMIR_ROOT
+#define TALMIR_ROOT ""
+#endif
+
+namespace talmir {
+
+const char* const DIR_TRABAJO = TALMIR_ROOT "/var/ax25/fbb/talmir";
+const char* const FBB_CONF = TALMIR_ROOT "/etc/ax25/fbb.conf";
+const char* const FBB_MAIL_IN = TALMIR_ROOT "/var/ax25/fbb/mail/mail.in";
+const char* const FBB_LOCK_IN = TALMIR_ROOT "/var/ax25/fbb/mail/lock.in";
+const char* const FBB_SYSTEM = TALMIR_ROOT "/etc/ax25/fbb/";
+const char* const FBB_DATADIR = TALMIR_ROOT "/var/ax25/fbb/";
+
+}  // namespace talmir

@@ -1,0 +1,89 @@
+// Small helpers shared by every part of the program: upper-casing, the lock
+// file name, the random generator, directories, and the bounded text and file
+// primitives through which every copy and every write goes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <cstdio>
+#include <string_view>
+
+namespace talmir {
+
+// Room for every path the program builds (terminator included). A path that
+// does not fit is never cut: the file counts as one that cannot be opened.
+inline constexpr std::size_t RUTA_MAX = 256;
+
+// Upper-cases a to z in place (no locale: bytes above 127 stay); returns str.
+char* strupr(char* str);
+// The name cut at its last "." with ".lck" appended (".lck" added when there
+// is no "."). The result lives in a static 256-byte buffer; a name that
+// leaves no room for it gives the empty text.
+char* lfile(const char* filename);
+// random() modulo num (num above 0).
+std::int32_t random_nb(std::int32_t num);
+// Seeds random() with the time in whole seconds.
+void prt_randomize();
+// mkdir with mode 0777: 0 on success, -1 on failure (an existing one too).
+int prt_mkdir(const char* filename);
+
+// Converts a decimal text: leading white space, one sign, digits up to the
+// first other character (none gives 0), clamped to the signed 32-bit range.
+std::int32_t a_numero(const char* texto);
+
+// Bounded copy of src into dst (size bytes of room, terminator included).
+// Returns false, with dst holding what fits, when src had to be cut.
+bool copia(char* dst, std::size_t size, std::string_view src);
+// Bounded snprintf: false when the result did not fit (dst then holds the
+// cut text) or on an encoding error (dst then empty).
+bool formatea(char* dst, std::size_t size, const char* fmt, ...)
+    __attribute__((format(printf, 3, 4)));
+
+// Appends to the response buffer, never past its 1023 characters: what does
+// not fit is dropped from the end.
+void rbuf_add(char* r_buf, std::string_view texto);
+void rbuf_addf(char* r_buf, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
+// Appends the whole rest of an open file to the response buffer, as read.
+void rbuf_add_fichero(char* r_buf, std::FILE* f);
+
+// True when the path exists (a path that cannot be tested counts as absent).
+bool existe(const char* ruta);
+// Creates an empty file exclusively with the given mode. Returns 1 when this
+// call created it, 0 when it existed already, -1 on another failure.
+int crea_exclusivo(const char* ruta, unsigned modo = 0666);
+// Writes all of the bytes, retrying short writes and EINTR.
+bool escribe_todo(int fd, const void* datos, std::size_t n);
+
+// Reads one line of a text file into buf (at most size-1 characters, without
+// the line end). The rest of a longer line is read and dropped; *larga tells
+// that it happened. False at the end of the file.
+bool lee_linea(std::FILE* f, char* buf, std::size_t size, bool* larga = nullptr);
+// Takes the next blank-separated word from *p (as scanf's "%s" does): at most
+// size-1 characters go to out. Returns the word's full length (0 when the text
+// holds no further word); a length of size or more means it was cut.
+std::size_t lee_palabra(const char** p, char* out, std::size_t size);
+
+// A FILE* that closes itself.
+class Archivo {
+   public:
+    Archivo() = default;
+    explicit Archivo(std::FILE* f) : f_(f) {}
+    Archivo(const Archivo&) = delete;
+    Archivo& operator=(const Archivo&) = delete;
+    Archivo(Archivo&& o) noexcept : f_(o.f_) { o.f_ = nullptr; }
+    Archivo& operator=(Archivo&& o) noexcept;
+    ~Archivo() { cierra(); }
+
+    // Every file of the program is opened through here.
+    static Archivo abre(const char* ruta, const char* modo);
+
+    std::FILE* get() const { return f_; }
+    explicit operator bool() const { return f_ != nullptr; }
+    // Closes now; false when the close reported an error.
+    bool cierra();
+
+   private:
+    std::FILE* f_ = nullptr;
+};
+
+}  // namespace talmir

@@ -1,0 +1,3 @@
+#include "driver/talmir.h"
+
+int main(int argc, char** argv) { return talmir::talmir_main(argc, argv); }

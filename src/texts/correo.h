@@ -1,0 +1,31 @@
+// Mail into FBB through its mail import file.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace talmir {
+
+// A writer's messages, gathered in memory and handed to FBB in one append
+// when the mail import is closed.
+struct MAILIN {
+    int fd = -1;             // import file or pending file
+    bool pendiente = false;  // fd is the pending file "mail.prt"
+    bool bloqueo_propio = false;  // this writer created FBB's lock file
+    std::string texto;
+};
+
+// Opens the mail import: the import file under FBB's lock, or the pending
+// file while someone else holds the lock. False when neither can be had.
+bool abre_mailin(MAILIN* fpmail);
+// Appends one message in FBB's import format: "#", the send line, the
+// subject, the body as given (its lines end with "\n"), "/EX".
+void escribe_mensaje(MAILIN* fpmail, const char* linea_sp, const char* asunto,
+                     const std::string& cuerpo);
+// Writes what was gathered in one append, closes, releases the lock.
+// False when the messages could not be written.
+bool cierra_mailin(MAILIN* fpmail);
+// Moves pending mail into FBB's import file.
+void correo_pendiente(char* r_buf);
+
+}  // namespace talmir

@@ -1,0 +1,89 @@
+// Scratch roots and runs of the program as FBB makes them.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace prueba {
+
+// A fresh directory standing for "/": the tests' program puts "." in front of
+// every fixed path, so a run whose current directory is the root finds its
+// working directory in var/ax25/fbb/talmir, FBB's configuration in
+// etc/ax25/fbb.conf, and so on. Removed with everything in it at the end.
+class Raiz {
+   public:
+    Raiz();
+    ~Raiz();
+    Raiz(const Raiz&) = delete;
+    Raiz& operator=(const Raiz&) = delete;
+
+    // Absolute path of a path relative to the root.
+    std::string ruta(const std::string& rel) const;
+    // A file of the working directory, relative to the root.
+    static std::string trabajo(const std::string& nombre);
+
+    void escribe(const std::string& rel, const std::string& contenido) const;
+    std::string lee(const std::string& rel) const;
+    bool existe(const std::string& rel) const;
+    void borra(const std::string& rel) const;
+    void crea_dir(const std::string& rel) const;
+
+    // FBB as tests expect it: fbb.conf naming BBS N0BBS, sysop N0SYS, the
+    // system and data directories of the root, and the mail import
+    // var/ax25/fbb/mail/mail.in (lock mail.lck), all as absolute paths.
+    void fbb_basico() const;
+    // config.prt with the given text.
+    void config(const std::string& texto) const { escribe(trabajo("config.prt"), texto); }
+    void usuarios(const std::string& texto) const { escribe(trabajo("users.prt"), texto); }
+    // The mail import and its lock, relative to the root, as fbb_basico sets them.
+    static std::string mail_in() { return "var/ax25/fbb/mail/mail.in"; }
+    static std::string mail_lck() { return "var/ax25/fbb/mail/mail.lck"; }
+
+    const std::string& dir() const { return dir_; }
+
+   private:
+    std::string dir_;
+};
+
+struct Resultado {
+    std::string salida;  // standard output, byte for byte
+    std::string errores; // standard error
+    int codigo = -1;     // exit code, or -1 when killed by a signal
+};
+
+// Runs the program (the tests' build) with the arguments, the root as its
+// current directory and standard input /dev/null. Environment: PATH only,
+// plus the given NAME=value entries.
+Resultado ejecuta(const Raiz& raiz, const std::vector<std::string>& args,
+                  const std::vector<std::string>& entorno = {});
+// A station's line as FBB passes it: CALL-SSID, counter, flags, new-user flag,
+// record, port and (after a first call) the typed words.
+Resultado estacion(const Raiz& raiz, const std::string& indicativo, int llamada, int mascara,
+                   int nuevo, int puerto, const std::string& respuesta = "",
+                   const std::vector<std::string>& entorno = {});
+
+// The identification line a first call begins with.
+std::string id_linea();
+
+// For tests that call the library in this process: a fresh root made the
+// current directory, the globals at their start-of-run values, the built-in
+// texts loaded and the clock read.
+class EnProceso : public ::testing::Test {
+   protected:
+    void SetUp() override;
+    void TearDown() override;
+    Raiz raiz;
+    char r_buf[1024] = {};
+
+   private:
+    std::string anterior_;
+};
+
+// A 14-line config.prt: built-in texts, sysops N0SYS N1SYS, the given
+// attempts line, the default prompt, every switch off, then the port lines.
+std::string config_basica(const std::string& puertos, const std::string& intentos = "3");
+
+}  // namespace prueba
