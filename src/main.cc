@@ -1,3 +1,5 @@
 #include "driver/talmir.h"
 
-int main(int argc, char** argv) { return talmir::talmir_main(argc, argv); }
+int main(int argc, char** argv) {
+    return talmir::talmir_main(argc, argv);
+}

@@ -1,6 +1,7 @@
 #include "entorno.h"
 
 #include <fcntl.h>
+#include <ftw.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -10,7 +11,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
-#include <ftw.h>
 
 #include "driver/global.h"
 #include "texts/lenguaje.h"
@@ -51,11 +51,17 @@ Raiz::Raiz() {
     crea_dir("etc/ax25/fbb");
 }
 
-Raiz::~Raiz() { nftw(dir_.c_str(), borra_entrada, 16, FTW_DEPTH | FTW_PHYS); }
+Raiz::~Raiz() {
+    nftw(dir_.c_str(), borra_entrada, 16, FTW_DEPTH | FTW_PHYS);
+}
 
-std::string Raiz::ruta(const std::string& rel) const { return dir_ + "/" + rel; }
+std::string Raiz::ruta(const std::string& rel) const {
+    return dir_ + "/" + rel;
+}
 
-std::string Raiz::trabajo(const std::string& nombre) { return "var/ax25/fbb/talmir/" + nombre; }
+std::string Raiz::trabajo(const std::string& nombre) {
+    return "var/ax25/fbb/talmir/" + nombre;
+}
 
 void Raiz::escribe(const std::string& rel, const std::string& contenido) const {
     std::string r = ruta(rel);
@@ -77,11 +83,17 @@ std::string Raiz::lee(const std::string& rel) const {
     return s;
 }
 
-bool Raiz::existe(const std::string& rel) const { return access(ruta(rel).c_str(), F_OK) == 0; }
+bool Raiz::existe(const std::string& rel) const {
+    return access(ruta(rel).c_str(), F_OK) == 0;
+}
 
-void Raiz::borra(const std::string& rel) const { std::remove(ruta(rel).c_str()); }
+void Raiz::borra(const std::string& rel) const {
+    std::remove(ruta(rel).c_str());
+}
 
-void Raiz::crea_dir(const std::string& rel) const { crea_dirs(ruta(rel)); }
+void Raiz::crea_dir(const std::string& rel) const {
+    crea_dirs(ruta(rel));
+}
 
 void Raiz::fbb_basico() const {
     escribe("etc/ax25/fbb.conf",
@@ -93,9 +105,14 @@ void Raiz::fbb_basico() const {
             "city = \"Testville, Nowhere\"\n"
             "name = Sysop Name\n"
             "sysop = n0sys\n"
-            "config = " + ruta("etc/ax25/fbb") + "/\n"
-            "data = " + ruta("var/ax25/fbb") + "/\n"
-            "import = " + ruta(mail_in()) + "\n");
+            "config = " +
+                ruta("etc/ax25/fbb") +
+                "/\n"
+                "data = " +
+                ruta("var/ax25/fbb") +
+                "/\n"
+                "import = " +
+                ruta(mail_in()) + "\n");
 }
 
 Resultado ejecuta(const Raiz& raiz, const std::vector<std::string>& args,
@@ -143,14 +160,18 @@ Resultado ejecuta(const Raiz& raiz, const std::vector<std::string>& args,
 Resultado estacion(const Raiz& raiz, const std::string& indicativo, int llamada, int mascara,
                    int nuevo, int puerto, const std::string& respuesta,
                    const std::vector<std::string>& entorno) {
-    std::vector<std::string> args = {indicativo,           std::to_string(llamada),
-                                     std::to_string(mascara), std::to_string(nuevo),
-                                     "0",                  std::to_string(puerto)};
+    std::vector<std::string> args = {
+        indicativo, std::to_string(llamada), std::to_string(mascara), std::to_string(nuevo),
+        "0",        std::to_string(puerto)};
     if (!respuesta.empty()) args.push_back(respuesta);
     return ejecuta(raiz, args, entorno);
 }
 
-std::string id_linea() { return std::string("{TALMIR-4.1\xE1" "2}\n"); }
+std::string id_linea() {
+    return std::string(
+        "{TALMIR-4.1\xE1"
+        "2}\n");
+}
 
 void EnProceso::SetUp() {
     char actual[4096];
@@ -166,11 +187,12 @@ void EnProceso::TearDown() {
     if (!anterior_.empty() && chdir(anterior_.c_str()) != 0) std::abort();
 }
 
-std::string config_basica(const std::string& puertos, const std::string& intentos) {
-    return "**\n"
-           "N0SYS N1SYS\n" + intentos + "\n"
-           "PASSWORD>\n"
-           "NO\nNO\nNO\nNO\nNO\nNO\nNO\nNO\nNO\nNO\n" + puertos;
+std::string config_basica(const std::string& puertos, const std::string& intentos,
+                          const std::vector<std::string>& interruptores) {
+    std::string s = "**\nN0SYS N1SYS\n" + intentos + "\nPASSWORD>\n";
+    for (std::size_t i = 0; i < 10; ++i)
+        s += (i < interruptores.size() ? interruptores[i] : "NO") + "\n";
+    return s + puertos;
 }
 
 }  // namespace prueba

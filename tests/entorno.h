@@ -49,9 +49,9 @@ class Raiz {
 };
 
 struct Resultado {
-    std::string salida;  // standard output, byte for byte
-    std::string errores; // standard error
-    int codigo = -1;     // exit code, or -1 when killed by a signal
+    std::string salida;   // standard output, byte for byte
+    std::string errores;  // standard error
+    int codigo = -1;      // exit code, or -1 when killed by a signal
 };
 
 // Runs the program (the tests' build) with the arguments, the root as its
@@ -83,7 +83,9 @@ class EnProceso : public ::testing::Test {
 };
 
 // A 14-line config.prt: built-in texts, sysops N0SYS N1SYS, the given
-// attempts line, the default prompt, every switch off, then the port lines.
-std::string config_basica(const std::string& puertos, const std::string& intentos = "3");
+// attempts line, the default prompt, the ten switch lines (txtlang to
+// logfall; all "NO" unless given), then the port lines.
+std::string config_basica(const std::string& puertos, const std::string& intentos = "3",
+                          const std::vector<std::string>& interruptores = {});
 
 }  // namespace prueba

@@ -13,12 +13,12 @@ namespace talmir {
 inline constexpr std::size_t RBUF_SIZE = 1024;
 
 // Exit codes that FBB acts on.
-inline constexpr std::uint8_t SALIDA_ENTRA = 0;      // let in
-inline constexpr std::uint8_t SALIDA_OTRA = 1;       // run again with the next line
-inline constexpr std::uint8_t SALIDA_DESCONECTA = 2; // send the text and disconnect
-inline constexpr std::uint8_t SALIDA_SOLOLEER = 3;   // read-only
-inline constexpr std::uint8_t SALIDA_RETENIDOS = 4;  // messages held
-inline constexpr std::uint8_t SALIDA_GUEST = 11;     // guest
+inline constexpr std::uint8_t SALIDA_ENTRA = 0;       // let in
+inline constexpr std::uint8_t SALIDA_OTRA = 1;        // run again with the next line
+inline constexpr std::uint8_t SALIDA_DESCONECTA = 2;  // send the text and disconnect
+inline constexpr std::uint8_t SALIDA_SOLOLEER = 3;    // read-only
+inline constexpr std::uint8_t SALIDA_RETENIDOS = 4;   // messages held
+inline constexpr std::uint8_t SALIDA_GUEST = 11;      // guest
 
 // FBB's user flag bits that the program tests.
 inline constexpr std::uint16_t FLAG_EXCLUIDO_INTRO = 4;  // "X" of txtintro
@@ -28,16 +28,16 @@ inline constexpr std::uint16_t FLAG_GUEST = 64;
 
 // Station record: filled from FBB's arguments by almacena_arg.
 struct USRS {
-    char id[7];            // callsign without SSID
-    std::uint8_t ssid;     // SSID as a number
-    std::uint8_t llamada;  // call counter
-    std::uint16_t mascara; // FBB's user flags
-    std::int16_t nuevo;    // 1 new user, -1 forward run
-    std::int32_t registro; // FBB's record number (stored only)
-    std::int8_t puerto;    // FBB port, 0 = console
-    char respuesta[81];    // typed line
-    std::int8_t modo;      // access mode from users.prt
-    char password[301];    // password from users.prt or a table
+    char id[7];             // callsign without SSID
+    std::uint8_t ssid;      // SSID as a number
+    std::uint8_t llamada;   // call counter
+    std::uint16_t mascara;  // FBB's user flags
+    std::int16_t nuevo;     // 1 new user, -1 forward run
+    std::int32_t registro;  // FBB's record number (stored only)
+    std::int8_t puerto;     // FBB port, 0 = console
+    char respuesta[81];     // typed line
+    std::int8_t modo;       // access mode from users.prt
+    char password[301];     // password from users.prt or a table
 };
 
 // Configuration record: "config.prt".

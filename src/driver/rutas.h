@@ -7,13 +7,13 @@
 namespace talmir {
 
 // The working directory: the program's own files, markers, logs and texts.
-extern const char* const DIR_TRABAJO;       // /var/ax25/fbb/talmir
+extern const char* const DIR_TRABAJO;  // /var/ax25/fbb/talmir
 // FBB's key/value configuration.
-extern const char* const FBB_CONF;          // /etc/ax25/fbb.conf
+extern const char* const FBB_CONF;  // /etc/ax25/fbb.conf
 // FBB's default paths, used until FBB's configuration names others.
-extern const char* const FBB_MAIL_IN;       // /var/ax25/fbb/mail/mail.in
-extern const char* const FBB_LOCK_IN;       // /var/ax25/fbb/mail/lock.in
-extern const char* const FBB_SYSTEM;        // /etc/ax25/fbb/
-extern const char* const FBB_DATADIR;       // /var/ax25/fbb/
+extern const char* const FBB_MAIL_IN;  // /var/ax25/fbb/mail/mail.in
+extern const char* const FBB_LOCK_IN;  // /var/ax25/fbb/mail/lock.in
+extern const char* const FBB_SYSTEM;   // /etc/ax25/fbb/
+extern const char* const FBB_DATADIR;  // /var/ax25/fbb/
 
 }  // namespace talmir

@@ -38,7 +38,9 @@ bool es_alfanumerico(char c) {
 }
 
 // Argument i of a station's line, or the empty text when FBB passed fewer.
-const char* argumento(int argc, char** argv, int i) { return i < argc ? argv[i] : ""; }
+const char* argumento(int argc, char** argv, int i) {
+    return i < argc ? argv[i] : "";
+}
 
 }  // namespace
 
@@ -144,8 +146,7 @@ int talmir_main(int argc, char** argv) {
         copia(r_buf, RBUF_SIZE, prt_id);
 
         char stfich[RUTA_MAX];
-        if (formatea(stfich, sizeof stfich, "%s/%s", DIR_TRABAJO, "talmir.sta") &&
-            existe(stfich)) {
+        if (formatea(stfich, sizeof stfich, "%s/%s", DIR_TRABAJO, "talmir.sta") && existe(stfich)) {
             escribe_salida(r_buf);
             return 0;
         }

@@ -49,9 +49,13 @@ std::int32_t random_nb(std::int32_t num) {
     return static_cast<std::int32_t>(random() % num);
 }
 
-void prt_randomize() { srandom(static_cast<unsigned>(std::time(nullptr))); }
+void prt_randomize() {
+    srandom(static_cast<unsigned>(std::time(nullptr)));
+}
 
-int prt_mkdir(const char* filename) { return mkdir(filename, 0777) == 0 ? 0 : -1; }
+int prt_mkdir(const char* filename) {
+    return mkdir(filename, 0777) == 0 ? 0 : -1;
+}
 
 std::int32_t a_numero(const char* texto) {
     const char* p = texto;
@@ -117,7 +121,9 @@ void rbuf_add_fichero(char* r_buf, std::FILE* f) {
     }
 }
 
-bool existe(const char* ruta) { return access(ruta, F_OK) == 0; }
+bool existe(const char* ruta) {
+    return access(ruta, F_OK) == 0;
+}
 
 int crea_exclusivo(const char* ruta, unsigned modo) {
     int fd = open(ruta, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(modo));
