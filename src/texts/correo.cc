@@ -136,11 +136,11 @@ bool abre_mailin(MAILIN* fpmail) {
     int bloqueo = crea_exclusivo(infbbs.fch_bloq_correo);
     if (bloqueo == 0) {
         // FBB or another run holds the import file: the pending file.
+        ya_bloqueado = 1;
         char ruta[RUTA_MAX];
         if (!ruta_trabajo(ruta, kPendiente)) return false;
         int fd = abre_anexo(ruta);
         if (fd < 0) return false;
-        ya_bloqueado = 1;
         fpmail->fd = fd;
         fpmail->pendiente = true;
         return true;
