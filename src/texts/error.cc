@@ -1,10 +1,198 @@
-// Placeholder: filled in by its own change.
+// Error reporting: the latest report in "error.prt", one marker per error
+// number, one mail to the sysops per error until its marker is removed, and
+// the exit code the error calls for.
 #include "texts/error.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+#include "config/config.h"
+#include "driver/acceso.h"
+#include "driver/global.h"
+#include "driver/rutas.h"
+#include "driver/utils.h"
+#include "texts/correo.h"
 
 namespace talmir {
 
-void error(std::uint16_t, std::uint16_t, char*) {}
-char* fch_err_tmp(char* ruta, int) { ruta[0] = 0; return ruta; }
-void borra_marca_error(int) {}
+namespace {
+
+// Room for a composed message: the longest is three texts of 80 characters
+// with two file names, so it is always held in full.
+constexpr std::size_t kMensajeMax = 400;
+
+void compone_mensaje(std::uint16_t num_error, std::uint16_t linea, char* mensaje,
+                     std::size_t size) {
+    switch (num_error) {
+        case 1:
+            formatea(mensaje, size, "%s %s %s.", lenguaje[1], "init.srv", lenguaje[2]);
+            break;
+        case 2:
+            formatea(mensaje, size, "%s.\n    %s %s", lenguaje[3], lenguaje[4], "init.srv");
+            break;
+        case 3:
+            formatea(mensaje, size, "%s (%s) %s.", lenguaje[5], "config.prt", lenguaje[2]);
+            break;
+        case 4:
+            formatea(mensaje, size, "%s %s %s.", lenguaje[6], usuario.id, lenguaje[2]);
+            break;
+        case 5:
+            formatea(mensaje, size, "%s %d (%s)", lenguaje[7], linea, "config.prt");
+            break;
+        case 6:
+            formatea(mensaje, size, "%s (%d/%d).", lenguaje[0], linea, 29);
+            break;
+        case 7:
+            formatea(mensaje, size, "%s %d (%s)", lenguaje[7], linea, "users.prt");
+            break;
+        case 8:
+            formatea(mensaje, size, "%s %s %s.\n    %s %s", lenguaje[1], "open.prt", lenguaje[2],
+                     lenguaje[9], "config.prt");
+            break;
+        case 9:
+            formatea(mensaje, size, "%s %s %s.", lenguaje[1], "info.prt", lenguaje[2]);
+            break;
+        case 10:
+            copia(mensaje, size, lenguaje[8]);
+            break;
+        case 11:
+            formatea(mensaje, size, "%s %s %s.\n    %s %s", lenguaje[1], "excluded.prt",
+                     lenguaje[2], lenguaje[9], "config.prt");
+            break;
+        case 13:
+            copia(mensaje, size, lenguaje[10]);
+            break;
+        default:
+            copia(mensaje, size, lenguaje[11]);
+            break;
+    }
+}
+
+// The station line and the error line, without their line ends.
+void linea_estacion(char* buf, std::size_t size) {
+    formatea(buf, size, "%s: %s-%d / %s: %d", lenguaje[13], usuario.id, usuario.ssid, lenguaje[12],
+             usuario.puerto);
+}
+
+void linea_error(std::uint16_t num_error, const char* mensaje, char* buf, std::size_t size) {
+    formatea(buf, size, "*** ERROR 001%i: %s", num_error, mensaje);
+}
+
+// Rewrites "error.prt" with the report. False when it cannot be opened.
+bool escribe_informe(const char* estacion, const char* linea_err) {
+    char ruta[RUTA_MAX];
+    if (!formatea(ruta, sizeof ruta, "%s/%s", DIR_TRABAJO, "error.prt")) return false;
+    Archivo f = Archivo::abre(ruta, "wt");
+    if (!f) return false;
+    std::string informe = "\n[TALMIR v";
+    informe += version;
+    informe += "] - ";
+    informe += hora;
+    informe += "\n";
+    informe += estacion;
+    informe += "\n";
+    informe += linea_err;
+    informe += "\n\n";
+    std::fwrite(informe.data(), 1, informe.size(), f.get());
+    f.cierra();
+    return true;
+}
+
+// Reads what the mail needs: FBB's data and, unless the error comes from the
+// reading of the configuration itself, the configuration.
+void lee_datos(std::uint16_t num_error, char* r_buf) {
+    if (leido_init == 0) lee_init(r_buf);
+    // Never a reading of the configuration from inside another one: a faulty
+    // language file met during the reading would raise its error again.
+    if (leido_cfg == 0 && num_error != 3 && num_error != 5 && leyendo_cfg == 0) lee_cfg(r_buf);
+}
+
+void completa_sysops() {
+    if (cfg.num_sysop != 0) return;
+    copia(cfg.sysop[0], sizeof cfg.sysop[0], leido_init != 0 ? infbbs.sysop : "SYSOP");
+    cfg.num_sysop = 1;
+}
+
+void envia_correo(const char* estacion, const char* linea_err) {
+    MAILIN correo;
+    if (!abre_mailin(&correo)) return;
+    std::string cuerpo = cabprt;
+    cuerpo += "\n";
+    cuerpo += estacion;
+    cuerpo += "\n";
+    cuerpo += linea_err;
+    cuerpo += "\n\n";
+    int num = cfg.num_sysop < 5 ? cfg.num_sysop : 5;
+    for (int i = 0; i < num; ++i) {
+        char linea_sp[32];
+        formatea(linea_sp, sizeof linea_sp, "SP %s < TALMIR", cfg.sysop[i]);
+        escribe_mensaje(&correo, linea_sp, lenguaje[14], cuerpo);
+    }
+    cierra_mailin(&correo);
+}
+
+void fija_salida(std::uint16_t num_error, char* r_buf) {
+    switch (num_error) {
+        case 9:
+        case 10:
+        case 11:
+            valor_salida = SALIDA_DESCONECTA;
+            break;
+        case 4:
+        case 7:
+            if (usuario.nuevo == -1) {
+                valor_salida = SALIDA_DESCONECTA;
+            } else {
+                decision_respaldo(r_buf);
+            }
+            break;
+        default:
+            valor_salida = SALIDA_ENTRA;
+            break;
+    }
+}
+
+}  // namespace
+
+char* fch_err_tmp(char* ruta, int num_err) {
+    // The caller's buffer holds RUTA_MAX bytes; a path that does not fit is
+    // left empty, a file that can be neither found nor made.
+    if (!formatea(ruta, RUTA_MAX, "%s/error%d.tmp", DIR_TRABAJO, num_err)) ruta[0] = '\0';
+    return ruta;
+}
+
+void borra_marca_error(int num_err) {
+    char ruta[RUTA_MAX];
+    fch_err_tmp(ruta, num_err);
+    if (ruta[0] != '\0') unlink(ruta);
+}
+
+void error(std::uint16_t num_error, std::uint16_t linea, char* r_buf) {
+    char mensaje[kMensajeMax];
+    compone_mensaje(num_error, linea, mensaje, sizeof mensaje);
+    char estacion[256];
+    char linea_err[kMensajeMax + 32];
+    linea_estacion(estacion, sizeof estacion);
+    linea_error(num_error, mensaje, linea_err, sizeof linea_err);
+
+    // Without "error.prt" the fault is neither marked nor mailed, but the
+    // station is still served as the error calls for.
+    if (escribe_informe(estacion, linea_err) && num_error > 2) {
+        lee_datos(num_error, r_buf);
+        // While the configuration is being read nothing is mailed, and its
+        // sysop list must not be touched under the reader.
+        if (leyendo_cfg == 0) completa_sysops();
+        char marca[RUTA_MAX];
+        fch_err_tmp(marca, num_error);
+        // Only the run that creates the marker mails; a marker that cannot be
+        // made at all does not stop the mail.
+        int creada = marca[0] != '\0' ? crea_exclusivo(marca) : -1;
+        if (creada != 0 && leido_cfg != 0 && leyendo_cfg == 0) envia_correo(estacion, linea_err);
+    }
+    fija_salida(num_error, r_buf);
+}
 
 }  // namespace talmir
