@@ -1,14 +1,302 @@
-// Placeholder: filled in by its own change.
+// The challenge file and the challenge schemes: FIXED, NORMAL, FLEXNET,
+// TABLE and MD.
 #include "auth/password.h"
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+#include "auth/md5c.h"
+#include "config/config.h"
+#include "driver/acceso.h"
+#include "driver/global.h"
+#include "driver/rutas.h"
+#include "driver/utils.h"
+#include "texts/error.h"
 
 namespace talmir {
 
-bool ruta_reto(char*, std::size_t) { return false; }
-bool escribe_reto(const char*, std::size_t) { return false; }
-void password_frase(char*) {}
-void password_normal(char*) {}
-void password_flexnet(char*) {}
-void password_tabla(char*) {}
-void password_md(char*) {}
+namespace {
+
+// Room for the biggest challenge file: a whole pass phrase of 300 characters
+// and "\n4 ", or five characters, two digests and the type.
+constexpr std::size_t RETO_MAX = 512;
+// The TABLE prompt and the MD challenge text are built in 80-byte fields.
+constexpr std::size_t CAMPO_PROMPT = 80;
+
+// Bounded views of the fixed fields of the records.
+std::string_view campo(const char* c, std::size_t size) {
+    return std::string_view(c, strnlen(c, size - 1));
+}
+
+std::string_view password() {
+    return campo(usuario.password, sizeof usuario.password);
+}
+
+// The configured prompt as a terminated text.
+const char* prompt(char (&buf)[sizeof cfg.prompt]) {
+    copia(buf, sizeof buf, campo(cfg.prompt, sizeof cfg.prompt));
+    return buf;
+}
+
+// Five independent positions into a password of n characters (n above 0),
+// drawn after seeding the generator.
+void sortea_posiciones(std::size_t n, std::uint16_t paswd[5]) {
+    prt_randomize();
+    for (int i = 0; i < 5; i++)
+        paswd[i] = static_cast<std::uint16_t>(random_nb(static_cast<std::int32_t>(n)));
+}
+
+// Ten random decimal digits and a terminator.
+void sortea_digitos(char md_str_rnd[11]) {
+    for (int i = 0; i < 10; i++) md_str_rnd[i] = static_cast<char>('0' + random_nb(10));
+    md_str_rnd[10] = '\0';
+}
+
+// Writes the challenge file; on failure reports error 10 (exit code 2).
+bool guarda_reto(const char* contenido, std::size_t n, char* r_buf) {
+    if (escribe_reto(contenido, n)) return true;
+    error(10, 0, r_buf);
+    return false;
+}
+
+// A fresh challenge on a later run reads the station's password again.
+bool relee_usuario(char* r_buf) {
+    if (usuario.llamada == 0) return true;
+    return lee_usr(r_buf) != -1;
+}
+
+// A password of which nothing can be drawn cannot be challenged: the station
+// is refused.
+bool hay_password(std::size_t n) {
+    if (n > 0) return true;
+    valor_salida = SALIDA_DESCONECTA;
+    return false;
+}
+
+// The challenge has been written and shown: wait for the answer.
+void reto_hecho() {
+    borra_marca_error(10);
+    valor_salida = SALIDA_OTRA;
+}
+
+// Parses a table line as "%hd %s": the day and the password word. False when
+// the line does not start with a number.
+bool linea_tabla(const char* linea, long* dia, char* palabra, std::size_t size,
+                 std::size_t* largo) {
+    const char* p = linea;
+    while (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\v' || *p == '\f') ++p;
+    bool negativo = false;
+    if (*p == '+' || *p == '-') {
+        negativo = *p == '-';
+        ++p;
+    }
+    if (*p < '0' || *p > '9') return false;
+    long v = 0;
+    while (*p >= '0' && *p <= '9') {
+        if (v < 100000) v = v * 10 + (*p - '0');
+        ++p;
+    }
+    *dia = negativo ? -v : v;
+    *largo = lee_palabra(&p, palabra, size);
+    return true;
+}
+
+// Opens the station's table: the one of its SSID, else the one of its
+// callsign.
+Archivo abre_tabla() {
+    char ruta[RUTA_MAX];
+    std::string_view id = campo(usuario.id, sizeof usuario.id);
+    if (formatea(ruta, sizeof ruta, "%s/%.*s%d.TBL", DIR_TRABAJO, static_cast<int>(id.size()),
+                 id.data(), usuario.ssid)) {
+        Archivo f = Archivo::abre(ruta, "rt");
+        if (f) return f;
+    }
+    if (!formatea(ruta, sizeof ruta, "%s/%.*s.TBL", DIR_TRABAJO, static_cast<int>(id.size()),
+                  id.data()))
+        return Archivo();
+    return Archivo::abre(ruta, "rt");
+}
+
+// Looks for the first line of today's day that carries a password and puts
+// the password into usuario.password. False when there is none.
+bool busca_dia(std::FILE* f, int hoy) {
+    char linea[300];
+    char palabra[sizeof linea];
+    while (lee_linea(f, linea, sizeof linea)) {
+        if (es_comentario(linea)) continue;
+        long dia = 0;
+        std::size_t largo = 0;
+        if (!linea_tabla(linea, &dia, palabra, sizeof palabra, &largo)) continue;
+        // A line of today without a password word is passed over.
+        if (dia != hoy || largo == 0) continue;
+        copia(usuario.password, sizeof usuario.password, palabra);
+        return true;
+    }
+    return false;
+}
+
+// "PASSWORD>" becomes "PASSWORD_6>" on the 6th: the prompt up to its first
+// ">", then "_", the day and ">", cut to the 80-byte field.
+void prompt_del_dia(int hoy, char prompt_tabla[CAMPO_PROMPT]) {
+    char cortado[CAMPO_PROMPT];
+    std::string_view p = campo(cfg.prompt, sizeof cfg.prompt);
+    std::size_t fin = p.find('>');
+    if (fin != std::string_view::npos) p = p.substr(0, fin);
+    copia(cortado, sizeof cortado, p);
+    formatea(prompt_tabla, CAMPO_PROMPT, "%s_%d>", cortado, hoy);
+}
+
+}  // namespace
+
+bool ruta_reto(char* ruta, std::size_t size) {
+    std::string_view id = campo(usuario.id, sizeof usuario.id);
+    return formatea(ruta, size, "%s/%.*s%d.tmp", DIR_TRABAJO, static_cast<int>(id.size()),
+                    id.data(), usuario.ssid);
+}
+
+bool escribe_reto(const char* contenido, std::size_t n) {
+    char ruta[RUTA_MAX];
+    char temporal[RUTA_MAX];
+    if (!ruta_reto(ruta, sizeof ruta)) return false;
+    if (!formatea(temporal, sizeof temporal, "%s.XXXXXX", ruta)) return false;
+    // mkstemp creates the file with mode 0600: the file may hold a pass
+    // phrase in clear, and it replaces the old one in a single step.
+    int fd = mkostemp(temporal, O_CLOEXEC);
+    if (fd < 0) return false;
+    bool ok = escribe_todo(fd, contenido, n);
+    if (close(fd) != 0) ok = false;
+    if (ok && std::rename(temporal, ruta) != 0) ok = false;
+    if (!ok) unlink(temporal);
+    return ok;
+}
+
+void password_frase(char* r_buf) {
+    char reto[RETO_MAX];
+    char pr[sizeof cfg.prompt];
+    std::string_view pw = password();
+    if (!formatea(reto, sizeof reto, "%.*s\n%d ", static_cast<int>(pw.size()), pw.data(),
+                  TIPO_FRASE))
+        return;  // cannot happen: the room holds the longest pass phrase
+    if (!guarda_reto(reto, std::strlen(reto), r_buf)) return;
+    rbuf_addf(r_buf, "\n%s ", prompt(pr));
+    reto_hecho();
+}
+
+void password_normal(char* r_buf) {
+    if (!relee_usuario(r_buf)) return;
+    std::string_view pw = password();
+    if (!hay_password(pw.size())) return;
+
+    std::uint16_t paswd[5];
+    sortea_posiciones(pw.size(), paswd);
+
+    char reto[RETO_MAX];
+    formatea(reto, sizeof reto, "%c%c%c%c%c\n", pw[paswd[0]], pw[paswd[1]], pw[paswd[2]],
+             pw[paswd[3]], pw[paswd[4]]);
+    if (!guarda_reto(reto, std::strlen(reto), r_buf)) return;
+
+    char pr[sizeof cfg.prompt];
+    rbuf_addf(r_buf, "\n%s %d %d %d %d %d\n", prompt(pr), paswd[0] + 1, paswd[1] + 1, paswd[2] + 1,
+              paswd[3] + 1, paswd[4] + 1);
+    reto_hecho();
+}
+
+void password_flexnet(char* r_buf) {
+    if (!relee_usuario(r_buf)) return;
+    std::string_view pw = password();
+
+    std::uint8_t paswd_gen[5];
+    std::uint8_t paswd_usr[5];
+    prt_randomize();
+    for (int i = 0; i < 5; i++) paswd_gen[i] = static_cast<std::uint8_t>(random_nb(10));
+    std::uint16_t resultado = 0;
+    for (std::size_t i = 0; i < 5; i++) {
+        // A place past the end of a short password, or not a digit, is 0.
+        char c = i < pw.size() ? pw[i] : '\0';
+        paswd_usr[i] = static_cast<std::uint8_t>(c >= '0' && c <= '9' ? c - '0' : 0);
+        resultado = static_cast<std::uint16_t>(resultado + paswd_gen[i] * paswd_usr[i]);
+    }
+
+    char reto[RETO_MAX];
+    formatea(reto, sizeof reto, "%d\n%d ", resultado, TIPO_FLEXNET);
+    if (!guarda_reto(reto, std::strlen(reto), r_buf)) return;
+
+    char pr[sizeof cfg.prompt];
+    rbuf_addf(r_buf, "\n%s %d%d%d%d%d\n", prompt(pr), paswd_gen[0], paswd_gen[1], paswd_gen[2],
+              paswd_gen[3], paswd_gen[4]);
+    reto_hecho();
+}
+
+void password_tabla(char* r_buf) {
+    int hoy = hor_fch != nullptr ? hor_fch->tm_mday : 0;
+    char prompt_tabla[CAMPO_PROMPT];
+    prompt_del_dia(hoy, prompt_tabla);
+
+    Archivo f = abre_tabla();
+    if (!f) {
+        error(4, 0, r_buf);
+        return;
+    }
+    bool hallado = busca_dia(f.get(), hoy);
+    f.cierra();
+    if (!hallado) {
+        decision_respaldo(r_buf);
+        return;
+    }
+
+    std::string_view pw = password();
+    std::uint16_t paswd[5];
+    sortea_posiciones(pw.size(), paswd);
+
+    char reto[RETO_MAX];
+    formatea(reto, sizeof reto, "%c%c%c%c%c\n%d", pw[paswd[0]], pw[paswd[1]], pw[paswd[2]],
+             pw[paswd[3]], pw[paswd[4]], TIPO_TABLA);
+    if (!guarda_reto(reto, std::strlen(reto), r_buf)) return;
+
+    rbuf_addf(r_buf, "\n%s %d %d %d %d %d\n", prompt_tabla, paswd[0] + 1, paswd[1] + 1,
+              paswd[2] + 1, paswd[3] + 1, paswd[4] + 1);
+    borra_marca_error(4);
+    reto_hecho();
+}
+
+void password_md(char* r_buf) {
+    char md_str_rnd[11] = {};
+    if (!relee_usuario(r_buf)) return;
+    std::string_view pw = password();
+    if (!hay_password(pw.size())) return;
+
+    std::uint16_t paswd[5];
+    sortea_posiciones(pw.size(), paswd);
+    sortea_digitos(md_str_rnd);
+
+    // The hashed text: the ten digits followed by the password.
+    unsigned char texto[10 + sizeof usuario.password];
+    std::memcpy(texto, md_str_rnd, 10);
+    std::memcpy(texto + 10, pw.data(), pw.size());
+    char tmp_md2[33];
+    char tmp_md5[33];
+    md2_hex(texto, 10 + pw.size(), tmp_md2);
+    md5_hex(texto, 10 + pw.size(), tmp_md5);
+    std::memset(texto, 0, sizeof texto);
+
+    char reto[RETO_MAX];
+    formatea(reto, sizeof reto, "%c%c%c%c%c %s\n%d \n%s", pw[paswd[0]], pw[paswd[1]], pw[paswd[2]],
+             pw[paswd[3]], pw[paswd[4]], tmp_md2, TIPO_MD, tmp_md5);
+    if (!guarda_reto(reto, std::strlen(reto), r_buf)) return;
+
+    // The challenge text lives in an 80-byte field: a longer one is cut.
+    char pr[sizeof cfg.prompt];
+    char texto_reto[CAMPO_PROMPT];
+    formatea(texto_reto, sizeof texto_reto, "\n%s %d %d %d %d %d [%s]\n", prompt(pr), paswd[0] + 1,
+             paswd[1] + 1, paswd[2] + 1, paswd[3] + 1, paswd[4] + 1, md_str_rnd);
+    rbuf_add(r_buf, texto_reto);
+    reto_hecho();
+}
 
 }  // namespace talmir

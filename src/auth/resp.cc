@@ -1,8 +1,208 @@
-// Placeholder: filled in by its own change.
+// Judges a station's answer to the challenge waiting in its challenge file.
 #include "auth/resp.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <string_view>
+
+#include "auth/password.h"
+#include "config/config.h"
+#include "driver/global.h"
+#include "driver/utils.h"
+#include "texts/error.h"
+#include "texts/intro.h"
+#include "texts/log.h"
 
 namespace talmir {
 
-void resp_usr(char*) {}
+namespace {
+
+// What the challenge file holds.
+struct Reto {
+    char pas_tmp[301];  // the plain answer: the whole first word of line 1
+    char pas_md2[33];
+    char pas_md5[33];
+    std::int16_t tipo;
+};
+
+std::string_view texto(int i) {
+    return std::string_view(lenguaje[i], strnlen(lenguaje[i], 80));
+}
+
+// Reads at most four characters of line 2, as a read into a 5-byte buffer
+// does: it stops after a newline. False at the end of the file.
+bool lee_linea2(std::FILE* f, char buf[5]) {
+    std::size_t n = 0;
+    int c;
+    while (n < 4 && (c = std::getc(f)) != EOF) {
+        buf[n++] = static_cast<char>(c);
+        if (c == '\n') break;
+    }
+    buf[n] = '\0';
+    return n > 0;
+}
+
+bool blanco(char c) {
+    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// "%2hd": blanks, then at most two characters of sign and digits. False when
+// there is no digit.
+bool tipo_linea2(const char* p, std::int16_t* tipo) {
+    while (blanco(*p)) ++p;
+    int ancho = 2;
+    bool negativo = false;
+    if (*p == '+' || *p == '-') {
+        negativo = *p == '-';
+        ++p;
+        --ancho;
+    }
+    if (*p < '0' || *p > '9') return false;
+    int v = 0;
+    while (ancho > 0 && *p >= '0' && *p <= '9') {
+        v = v * 10 + (*p - '0');
+        ++p;
+        --ancho;
+    }
+    *tipo = static_cast<std::int16_t>(negativo ? -v : v);
+    return true;
+}
+
+// Reads the challenge file. False after error 10 has been reported.
+bool lee_reto(const char* ruta, Reto* reto, char* r_buf) {
+    Archivo f = Archivo::abre(ruta, "rt");
+    char linea[301];
+    if (!f || !lee_linea(f.get(), linea, sizeof linea)) {
+        error(10, 0, r_buf);
+        return false;
+    }
+    // Line 1: "%s %32s".
+    const char* p = linea;
+    lee_palabra(&p, reto->pas_tmp, sizeof reto->pas_tmp);
+    lee_palabra(&p, reto->pas_md2, sizeof reto->pas_md2);
+
+    char l2[5];
+    if (lee_linea2(f.get(), l2)) tipo_linea2(l2, &reto->tipo);
+
+    if (reto->tipo == TIPO_MD || reto->tipo == TIPO_FORWARD) {
+        if (!lee_linea(f.get(), linea, sizeof linea)) {
+            error(10, 0, r_buf);
+            return false;
+        }
+        p = linea;
+        lee_palabra(&p, reto->pas_md5, sizeof reto->pas_md5);
+    }
+    f.cierra();
+    borra_marca_error(10);
+    return true;
+}
+
+// A digest answer: exactly 32 characters, equal to one of the expected
+// digests in lowercase or, failing that, in uppercase.
+bool digest_correcto(const char* resp, Reto* reto) {
+    if (std::strlen(resp) != 32) return false;
+    if (std::strcmp(resp, reto->pas_md2) == 0 || std::strcmp(resp, reto->pas_md5) == 0) return true;
+    strupr(reto->pas_md2);
+    strupr(reto->pas_md5);
+    return std::strcmp(resp, reto->pas_md2) == 0 || std::strcmp(resp, reto->pas_md5) == 0;
+}
+
+bool restringido() {
+    return usuario.puerto != 0 || (cfg.sec_ops & SEC_CONSOLA) != 0;
+}
+
+// The station answered right.
+void aceptado(const Reto& reto, bool correcto_md, char* r_buf) {
+    if (reto.tipo == TIPO_MD && !correcto_md && restringido()) {
+        rbuf_add(r_buf, "\n");
+        if (cfg.sec_ops & (SEC_MD_SOLOLEER | SEC_MD_RETENIDOS)) {
+            rbuf_add(r_buf, texto(24));
+            rbuf_add(r_buf, " ");
+            rbuf_add(r_buf, texto(27));
+            rbuf_add(r_buf, "\n");
+            envia_intro(r_buf);
+            valor_salida = (cfg.sec_ops & SEC_MD_SOLOLEER) ? SALIDA_SOLOLEER : SALIDA_RETENIDOS;
+            return;
+        }
+        if (cfg.sec_ops & SEC_MD_DENEGADO) {
+            rbuf_add(r_buf, texto(25));
+            rbuf_add(r_buf, "\n\n");
+            valor_salida = SALIDA_DESCONECTA;
+            return;
+        }
+    }
+    envia_intro(r_buf);
+    valor_salida = SALIDA_ENTRA;
+}
+
+// The answers are used up, or the challenge allowed one answer only.
+void rechazado(const Reto& reto, const char* ruta, char* r_buf) {
+    rbuf_add(r_buf, "\n");
+    rbuf_add(r_buf, texto(23));
+    rbuf_add(r_buf, " ");
+    std::remove(ruta);
+    if (cfg.log_nopas) lognopas();
+    if (reto.tipo != TIPO_FORWARD && restringido() &&
+        (cfg.sec_ops & (SEC_FALLO_SOLOLEER | SEC_FALLO_RETENIDOS))) {
+        rbuf_add(r_buf, texto(27));
+        rbuf_add(r_buf, "\n");
+        valor_salida = (cfg.sec_ops & SEC_FALLO_SOLOLEER) ? SALIDA_SOLOLEER : SALIDA_RETENIDOS;
+        return;
+    }
+    rbuf_add(r_buf, texto(26));
+    rbuf_add(r_buf, "\n\n");
+    valor_salida = SALIDA_DESCONECTA;
+}
+
+}  // namespace
+
+void resp_usr(char* r_buf) {
+    Reto reto = {};
+    char ruta[RUTA_MAX];
+    bool hay_ruta = ruta_reto(ruta, sizeof ruta);
+
+    if (leido_cfg == 0 && lee_cfg(r_buf) == -1) return;
+    if (!hay_ruta) {
+        // A path that does not fit is a file that cannot be opened.
+        error(10, 0, r_buf);
+        return;
+    }
+    if (!lee_reto(ruta, &reto, r_buf)) return;
+
+    char resp[sizeof usuario.respuesta];
+    copia(resp, sizeof resp,
+          std::string_view(usuario.respuesta, strnlen(usuario.respuesta, sizeof resp - 1)));
+
+    bool correcto = false;
+    bool correcto_md = false;
+    if (reto.tipo == TIPO_MD || reto.tipo == TIPO_FORWARD) {
+        correcto = correcto_md = digest_correcto(resp, &reto);
+    }
+    // The plain answer. A forward challenge has none (its "XXXXX" only holds
+    // the place), and an empty expected answer would match every line.
+    if (!correcto && reto.tipo != TIPO_FORWARD &&
+        !(reto.tipo == TIPO_MD && (cfg.sec_ops & SEC_MD_SOLO)) && reto.pas_tmp[0] != '\0') {
+        correcto = std::strstr(resp, reto.pas_tmp) != nullptr;
+    }
+    std::memset(reto.pas_tmp, 0, sizeof reto.pas_tmp);
+
+    if (correcto) {
+        std::remove(ruta);
+        aceptado(reto, correcto_md, r_buf);
+        return;
+    }
+    if (usuario.llamada != cfg.num_int && reto.tipo != TIPO_FRASE && reto.tipo != TIPO_FLEXNET &&
+        reto.tipo != TIPO_FORWARD) {
+        if (reto.tipo == TIPO_MD)
+            password_md(r_buf);
+        else if (reto.tipo == TIPO_TABLA)
+            password_tabla(r_buf);
+        else
+            password_normal(r_buf);
+        return;
+    }
+    rechazado(reto, ruta, r_buf);
+}
 
 }  // namespace talmir
