@@ -86,6 +86,16 @@ int abre_anexo(const char* ruta) {
     return open(ruta, O_WRONLY | O_APPEND | O_CLOEXEC | O_NOCTTY);
 }
 
+// For file systems without hard links: the log is created exclusively and
+// gets its header and first entry in one write. Results as crea_log.
+int crea_log_exclusivo(const char* ruta, const std::string& texto) {
+    int fd = open(ruta, O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd < 0) return errno == EEXIST ? 0 : -1;
+    escribe_todo(fd, texto.data(), texto.size());
+    close(fd);
+    return 1;
+}
+
 // Creates the log with its header and first entry in one step: a temporary
 // file in the same directory, linked to the log's name. 1 when created, 0
 // when the name was taken meanwhile, -1 on another failure.
@@ -105,15 +115,18 @@ int crea_log(const char* ruta, const std::string& texto) {
     const bool escrito = escribe_todo(fd, texto.data(), texto.size());
     const bool cerrado = close(fd) == 0;
     int resultado = -1;
+    bool sin_enlaces = false;
     if (escrito && cerrado) {
         if (link(tmp, ruta) == 0) {
             resultado = 1;
         } else if (errno == EEXIST) {
             resultado = 0;
+        } else {
+            sin_enlaces = errno == EPERM || errno == EOPNOTSUPP || errno == EMLINK;
         }
     }
     unlink(tmp);
-    return resultado;
+    return sin_enlaces ? crea_log_exclusivo(ruta, texto) : resultado;
 }
 
 // Adds one entry to a log, creating it with its header when it is new.
