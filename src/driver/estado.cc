@@ -1,10 +1,66 @@
-// Placeholder: filled in by its own change.
+// Standing state in empty marker files of the working directory: the
+// filter-off marker "talmir.sta" and one closed-port marker per port.
 #include "driver/estado.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "driver/global.h"
+#include "driver/rutas.h"
+#include "driver/utils.h"
 
 namespace talmir {
 
-void estado_filtro(int) {}
-void estado_puerto(std::uint8_t, int) {}
-std::uint8_t puerto_cerrado() { return 0; }
+namespace {
+
+// A marker that cannot be changed is told to the sysop who gave the command
+// in one line on standard error; the command still ends normally.
+void avisa(const char* accion, const char* ruta, int err) {
+    char linea[RUTA_MAX + 160];
+    formatea(linea, sizeof linea, "talmir: cannot %s %s: %s\n", accion, ruta, std::strerror(err));
+    escribe_todo(STDERR_FILENO, linea, strnlen(linea, sizeof linea));
+}
+
+// accion 1 removes the marker when it exists, 0 creates it (empty) when it
+// does not; an existing marker is left untouched.
+void cambia_marca(const char* ruta, int accion) {
+    if (accion == 1) {
+        if (existe(ruta) && unlink(ruta) != 0) avisa("remove", ruta, errno);
+    } else {
+        if (crea_exclusivo(ruta) < 0) avisa("create", ruta, errno);
+    }
+}
+
+}  // namespace
+
+void estado_filtro(int accion) {
+    char ruta[RUTA_MAX];
+    if (!formatea(ruta, sizeof ruta, "%s/%s", DIR_TRABAJO, "talmir.sta")) {
+        avisa(accion == 1 ? "remove" : "create", ruta, ENAMETOOLONG);
+        return;
+    }
+    cambia_marca(ruta, accion);
+}
+
+void estado_puerto(std::uint8_t puerto, int accion) {
+    char ruta[RUTA_MAX];
+    if (!formatea(ruta, sizeof ruta, "%s/%u.%s", DIR_TRABAJO, static_cast<unsigned>(puerto),
+                  "prt")) {
+        avisa(accion == 1 ? "remove" : "create", ruta, ENAMETOOLONG);
+        return;
+    }
+    cambia_marca(ruta, accion);
+}
+
+std::uint8_t puerto_cerrado() {
+    char ruta[RUTA_MAX];
+    if (!formatea(ruta, sizeof ruta, "%s/%d.%s", DIR_TRABAJO, static_cast<int>(usuario.puerto),
+                  "prt")) {
+        return 0;
+    }
+    return existe(ruta) ? 1 : 0;
+}
 
 }  // namespace talmir

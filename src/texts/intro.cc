@@ -1,12 +1,216 @@
-// Placeholder: filled in by its own change.
+// Texts sent to stations (introductions, personal presentations, the
+// information text), the new-user notice to the sysops and the welcome mail.
 #include "texts/intro.h"
+
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "config/config.h"
+#include "config/infsys.h"
+#include "driver/global.h"
+#include "driver/rutas.h"
+#include "driver/utils.h"
+#include "texts/correo.h"
+#include "texts/error.h"
 
 namespace talmir {
 
-void envia_intro(char*) {}
-void envia_txtintro(int, char*) {}
-void msg_informativo(char*) {}
-std::int8_t nuevo_usr(char*) { return 1; }
-void msg_newusr(char*) {}
+namespace {
+
+struct INTROFICHS {
+    char fich[13];   // general file name
+    char fichp[13];  // stem of the per-port file name
+};
+
+constexpr INTROFICHS sf_introfich[4] = {
+    {"intro.prt", "intro"},
+    {"newtxt.prt", "newtxt"},
+    {"guest.prt", "guest"},
+    {"", ""},
+};
+
+// Option bits of cfg.txtintro_ops: who gets no general introduction.
+constexpr std::uint16_t INTRO_SIN_EXCLUIDO = 1;  // "X": user flag 4
+constexpr std::uint16_t INTRO_SIN_SYSOP = 2;     // "S": user flag 8
+constexpr std::uint16_t INTRO_SIN_NUEVO = 4;     // "N": new users
+// Option bits of cfg.newusr_ops.
+constexpr std::uint16_t NUSR_TEXTO = 1;    // "T"
+constexpr std::uint16_t NUSR_MENSAJE = 2;  // "M"
+
+// The station's callsign as a terminated text, whatever the record holds.
+struct Indicativo {
+    char t[sizeof usuario.id + 1];
+    Indicativo() {
+        copia(t, sizeof t, std::string_view(usuario.id, strnlen(usuario.id, sizeof usuario.id)));
+    }
+};
+
+Archivo abre_si_cabe(bool cabe, const char* ruta) {
+    return cabe ? Archivo::abre(ruta, "r") : Archivo();
+}
+
+// Finds a text by language and port, port, language, general: the language
+// steps only with txt_lang on and a known language. No file: a closed Archivo.
+Archivo busca_texto(const char* fichp, const char* fich) {
+    char lang[16] = {};
+    const bool con_lang = cfg.txt_lang != 0 && langused(lang) == 1;
+    const int puerto = usuario.puerto;
+    char ruta[RUTA_MAX];
+
+    bool cabe = false;
+    if (con_lang) {
+        cabe =
+            formatea(ruta, sizeof ruta, "%s/%s/%s%d.%s", DIR_TRABAJO, lang, fichp, puerto, "prt") &&
+            existe(ruta);
+    }
+    if (!cabe) cabe = formatea(ruta, sizeof ruta, "%s/%s%d.%s", DIR_TRABAJO, fichp, puerto, "prt");
+    Archivo f = abre_si_cabe(cabe, ruta);
+    if (f) return f;
+
+    cabe = false;
+    if (con_lang) {
+        cabe = formatea(ruta, sizeof ruta, "%s/%s/%s", DIR_TRABAJO, lang, fich) && existe(ruta);
+    }
+    if (!cabe) cabe = formatea(ruta, sizeof ruta, "%s/%s", DIR_TRABAJO, fich);
+    return abre_si_cabe(cabe, ruta);
+}
+
+// The personal presentation: callsign with SSID, then callsign alone.
+Archivo busca_presentacion() {
+    Indicativo id;
+    char ruta[RUTA_MAX];
+    Archivo f = abre_si_cabe(
+        formatea(ruta, sizeof ruta, "%s/%s%d.%s", DIR_TRABAJO, id.t, usuario.ssid, "ent"), ruta);
+    if (f) return f;
+    return abre_si_cabe(formatea(ruta, sizeof ruta, "%s/%s.%s", DIR_TRABAJO, id.t, "ent"), ruta);
+}
+
+bool sin_intro_general() {
+    const std::uint16_t ops = cfg.txtintro_ops;
+    return ((usuario.mascara & FLAG_EXCLUIDO_INTRO) != 0 && (ops & INTRO_SIN_EXCLUIDO) != 0) ||
+           ((usuario.mascara & FLAG_SYSOP) != 0 && (ops & INTRO_SIN_SYSOP) != 0) ||
+           (usuario.nuevo == 1 && (ops & INTRO_SIN_NUEVO) != 0);
+}
+
+// Every text shown to a station is preceded by one newline.
+void anade_texto(char* r_buf, Archivo& f) {
+    rbuf_add(r_buf, "\n");
+    rbuf_add_fichero(r_buf, f.get());
+}
+
+// The whole of an open file, bytes unchanged.
+std::string lee_todo(std::FILE* f) {
+    std::string s;
+    char trozo[4096];
+    std::size_t n;
+    while ((n = std::fread(trozo, 1, sizeof trozo, f)) > 0) s.append(trozo, n);
+    return s;
+}
+
+}  // namespace
+
+void envia_txtintro(int introtype, char* r_buf) {
+    if (introtype < sf_genintro || introtype > sf_prespers) return;
+    if (introtype == sf_genintro && sin_intro_general()) return;
+
+    Archivo f = introtype == sf_prespers
+                    ? busca_presentacion()
+                    : busca_texto(sf_introfich[introtype].fichp, sf_introfich[introtype].fich);
+    if (!f) return;
+    anade_texto(r_buf, f);
+}
+
+void envia_intro(char* r_buf) {
+    if ((usuario.mascara & FLAG_BBS) == 0) {
+        if (cfg.txt_guest && (usuario.mascara & FLAG_GUEST) != 0) envia_txtintro(sf_guest, r_buf);
+        if (cfg.txt_intro) envia_txtintro(sf_genintro, r_buf);
+        if (cfg.txt_nusr && usuario.nuevo == 1) {
+            if ((cfg.newusr_ops & NUSR_TEXTO) != 0) envia_txtintro(sf_newusr, r_buf);
+            if ((cfg.newusr_ops & NUSR_MENSAJE) != 0) msg_newusr(r_buf);
+        }
+    }
+    envia_txtintro(sf_prespers, r_buf);
+}
+
+void msg_informativo(char* r_buf) {
+    Archivo f = busca_texto("info", "info.prt");
+    if (!f) {
+        error(9, 0, r_buf);
+        return;
+    }
+    anade_texto(r_buf, f);
+    f.cierra();
+    borra_marca_error(9);
+    valor_salida = SALIDA_DESCONECTA;
+}
+
+std::int8_t nuevo_usr(char* r_buf) {
+    if (lee_cfg(r_buf) < 0) return -1;
+    if (!cfg.msj_nusr) return 1;
+    if (!leido_init && lee_init(r_buf) != 1) return -1;
+
+    MAILIN correo;
+    if (!abre_mailin(&correo)) {
+        error(2, 0, r_buf);
+        return -1;
+    }
+
+    Indicativo id;
+    char linea[512];
+    std::string cuerpo(cabprt, strnlen(cabprt, sizeof cabprt));
+    cuerpo += '\n';
+    formatea(linea, sizeof linea, "%.80s %s", lenguaje[19], id.t);
+    cuerpo += linea;
+    if (usuario.ssid != 0) {
+        formatea(linea, sizeof linea, "-%d", usuario.ssid);
+        cuerpo += linea;
+    }
+    formatea(linea, sizeof linea, " %.80s (%.80s %d).", lenguaje[20], lenguaje[12], usuario.puerto);
+    cuerpo += linea;
+    cuerpo += '\n';
+
+    const int n = cfg.num_sysop < 5 ? cfg.num_sysop : 5;
+    for (int i = 0; i < n; ++i) {
+        char sysop[sizeof cfg.sysop[i] + 1];
+        copia(sysop, sizeof sysop,
+              std::string_view(cfg.sysop[i], strnlen(cfg.sysop[i], sizeof cfg.sysop[i])));
+        formatea(linea, sizeof linea, "SP %s < TALMIR", sysop);
+        escribe_mensaje(&correo, linea, lenguaje[18], cuerpo);
+    }
+    cierra_mailin(&correo);
+    return 1;
+}
+
+void msg_newusr(char* r_buf) {
+    char ruta[RUTA_MAX];
+    Archivo f = abre_si_cabe(
+        formatea(ruta, sizeof ruta, "%s/%s%d.%s", DIR_TRABAJO, "newmsg", usuario.puerto, "prt"),
+        ruta);
+    if (!f) f = abre_si_cabe(formatea(ruta, sizeof ruta, "%s/%s", DIR_TRABAJO, "newmsg.prt"), ruta);
+    if (!f) return;
+    if (!leido_init && lee_init(r_buf) != 1) return;
+
+    MAILIN correo;
+    if (!abre_mailin(&correo)) {
+        f.cierra();
+        error(2, 0, r_buf);
+        return;
+    }
+    // The text unchanged, then a line end: an empty line after a text that
+    // ends with its own, and the end of an unfinished last line otherwise, so
+    // that "/EX" always stands on a line of its own.
+    std::string cuerpo = lee_todo(f.get());
+    f.cierra();
+    cuerpo += '\n';
+
+    Indicativo id;
+    char bbs[sizeof infbbs.id + 1];
+    copia(bbs, sizeof bbs, std::string_view(infbbs.id, strnlen(infbbs.id, sizeof infbbs.id)));
+    char linea[64];
+    formatea(linea, sizeof linea, "SP %s < %s", id.t, bbs);
+    escribe_mensaje(&correo, linea, lenguaje[28], cuerpo);
+    cierra_mailin(&correo);
+}
 
 }  // namespace talmir

@@ -1,13 +1,329 @@
-// Placeholder: filled in by its own change.
+// Logs of failed passwords, excluded stations and admitted connections, and
+// the "-log" command that mails the refusal logs to the sysops.
+//
+// A log file begins with its header, written only by the run that creates the
+// file: the header and the first entry are written into a temporary file of
+// the same directory, which is then linked into place. A run that finds the
+// name taken meanwhile appends its entry instead. Entries are appended with
+// one write on a descriptor opened with O_APPEND, so that entries of
+// overlapping runs never mix. All log writing fails silently.
 #include "texts/log.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <ctime>
+#include <string>
+#include <string_view>
+
+#include "config/config.h"
+#include "driver/global.h"
+#include "driver/rutas.h"
+#include "driver/utils.h"
+#include "texts/correo.h"
+#include "texts/lenguaje.h"
 
 namespace talmir {
 
-void lognopas() {}
-void logexcld() {}
-void logcnx(int) {}
-int search_logusr(std::uint16_t*) { return 0; }
-void cabecera_log(char* b) { b[0] = 0; }
-void log(const char*, char*) {}
+namespace {
+
+// Column line: titles 19, 12, 21 and 22 centred on these positions.
+constexpr int COL_TEXTO[4] = {19, 12, 21, 22};
+constexpr int COL_CENTRO[4] = {13, 28, 42, 62};
+constexpr std::size_t COL_MAX = 80;
+
+// Log options: the letters of "config.prt" and "logusr.prt".
+constexpr std::uint16_t LOG_CONSOLA = 1;  // "C"
+constexpr std::uint16_t LOG_DIA = 2;      // "D"
+constexpr std::uint16_t LOG_SEMANA = 4;   // "W"
+constexpr std::uint16_t LOG_MES = 8;      // "M"
+
+// Words of a "logusr.prt" line.
+constexpr std::size_t LOGUSR_INDIC_MAX = 10;
+constexpr std::size_t LOGUSR_OPS_MAX = 9;
+constexpr std::size_t LOGUSR_LINEA = 256;
+
+constexpr int LOG_INTENTOS = 4;
+
+struct Indicativo {
+    char t[sizeof usuario.id + 1];
+    Indicativo() {
+        copia(t, sizeof t, std::string_view(usuario.id, strnlen(usuario.id, sizeof usuario.id)));
+    }
+};
+
+std::string cabecera(const char* titulo) {
+    char linea[256];
+    std::string s = "\n";
+    formatea(linea, sizeof linea, "[TALMIR v%s] - %.80s:\n", version, titulo);
+    s += linea;
+    s += "\n";
+    char columnas[COL_MAX + 1];
+    cabecera_log(columnas);
+    s += columnas;
+    s += "\n   ";
+    s.append(69, '=');
+    s += "\n";
+    return s;
+}
+
+std::string entrada() {
+    const struct tm* t = hor_fch;
+    char tiempo[64];
+    char fecha[64];
+    formatea(tiempo, sizeof tiempo, "%02d:%02d:%02d  ", t->tm_hour, t->tm_min, t->tm_sec);
+    formatea(fecha, sizeof fecha, "%02d-%02d-%04d", t->tm_mday, t->tm_mon + 1, t->tm_year + 1900);
+    Indicativo id;
+    char linea[256];
+    formatea(linea, sizeof linea, "         %-6s-%-2d        %2d         %s         %s\n", id.t,
+             usuario.ssid, usuario.puerto, tiempo, fecha);
+    return linea;
+}
+
+int abre_anexo(const char* ruta) {
+    return open(ruta, O_WRONLY | O_APPEND | O_CLOEXEC | O_NOCTTY);
+}
+
+// For file systems without hard links: the log is created exclusively and
+// gets its header and first entry in one write. Results as crea_log.
+int crea_log_exclusivo(const char* ruta, const std::string& texto) {
+    int fd = open(ruta, O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd < 0) return errno == EEXIST ? 0 : -1;
+    escribe_todo(fd, texto.data(), texto.size());
+    close(fd);
+    return 1;
+}
+
+// Creates the log with its header and first entry in one step: a temporary
+// file in the same directory, linked to the log's name. 1 when created, 0
+// when the name was taken meanwhile, -1 on another failure.
+int crea_log(const char* ruta, const std::string& texto) {
+    static unsigned contador = 0;
+    char tmp[RUTA_MAX];
+    int fd = -1;
+    for (int i = 0; i < LOG_INTENTOS && fd < 0; ++i) {
+        if (!formatea(tmp, sizeof tmp, "%s.%ld.%u.tmp", ruta, static_cast<long>(getpid()),
+                      contador++)) {
+            return -1;
+        }
+        fd = open(tmp, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+        if (fd < 0 && errno != EEXIST) return -1;
+    }
+    if (fd < 0) return -1;
+    const bool escrito = escribe_todo(fd, texto.data(), texto.size());
+    const bool cerrado = close(fd) == 0;
+    int resultado = -1;
+    bool sin_enlaces = false;
+    if (escrito && cerrado) {
+        if (link(tmp, ruta) == 0) {
+            resultado = 1;
+        } else if (errno == EEXIST) {
+            resultado = 0;
+        } else {
+            sin_enlaces = errno == EPERM || errno == EOPNOTSUPP || errno == EMLINK;
+        }
+    }
+    unlink(tmp);
+    return sin_enlaces ? crea_log_exclusivo(ruta, texto) : resultado;
+}
+
+// Adds one entry to a log, creating it with its header when it is new.
+void escribe_log(const char* ruta, const char* titulo) {
+    const std::string linea = entrada();
+    for (int i = 0; i < LOG_INTENTOS; ++i) {
+        int fd = abre_anexo(ruta);
+        if (fd >= 0) {
+            escribe_todo(fd, linea.data(), linea.size());
+            close(fd);
+            return;
+        }
+        if (errno != ENOENT) return;
+        // No file: this run creates it, unless another one does first.
+        int r = crea_log(ruta, cabecera(titulo) + linea);
+        if (r != 0) return;
+    }
+}
+
+void log_rechazo(const char* nombre, int texto) {
+    char ruta[RUTA_MAX];
+    if (!formatea(ruta, sizeof ruta, "%s/%s", DIR_TRABAJO, nombre)) return;
+    escribe_log(ruta, lenguaje[texto]);
+}
+
+// A directory of the logs: made one level only; one that another run made
+// meanwhile counts as made.
+bool asegura_dir(const char* dir) {
+    if (existe(dir)) return true;
+    return prt_mkdir(dir) == 0 || errno == EEXIST;
+}
+
+std::uint16_t valor_opcion(char c) {
+    switch (c) {
+        case 'C':
+            return LOG_CONSOLA;
+        case 'D':
+            return LOG_DIA;
+        case 'W':
+            return LOG_SEMANA;
+        case 'M':
+            return LOG_MES;
+        default:
+            return 0;
+    }
+}
+
+// Mails one refusal log to every sysop and deletes it once the mail has been
+// written. False when the mail import could not be opened.
+bool envia_log(const char* nombre) {
+    char ruta[RUTA_MAX];
+    if (!formatea(ruta, sizeof ruta, "%s/%s", DIR_TRABAJO, nombre) || !existe(ruta)) return true;
+    Archivo f = Archivo::abre(ruta, "r");
+    if (!f) return true;
+    std::string cuerpo;
+    char trozo[4096];
+    std::size_t n;
+    while ((n = std::fread(trozo, 1, sizeof trozo, f.get())) > 0) cuerpo.append(trozo, n);
+    const bool leido = !std::ferror(f.get());
+    f.cierra();
+    if (!leido) return true;
+    cuerpo += "\n";
+
+    MAILIN correo;
+    if (!abre_mailin(&correo)) return false;
+    char asunto[96];
+    formatea(asunto, sizeof asunto, "%.80s.", lenguaje[17]);
+    const int num = cfg.num_sysop < 5 ? cfg.num_sysop : 5;
+    for (int i = 0; i < num; ++i) {
+        char sysop[sizeof cfg.sysop[i] + 1];
+        copia(sysop, sizeof sysop,
+              std::string_view(cfg.sysop[i], strnlen(cfg.sysop[i], sizeof cfg.sysop[i])));
+        char linea[64];
+        formatea(linea, sizeof linea, "SP %s < TALMIR", sysop);
+        escribe_mensaje(&correo, linea, asunto, cuerpo);
+    }
+    // A log is deleted only once its mail has been written: never lose one.
+    if (cierra_mailin(&correo)) unlink(ruta);
+    return true;
+}
+
+}  // namespace
+
+void lognopas() {
+    log_rechazo("lognopas.prt", 16);
+}
+
+void logexcld() {
+    log_rechazo("logexcld.prt", 15);
+}
+
+void logcnx(int tipo) {
+    std::uint16_t ops = 0;
+    if (tipo == 0) {
+        ops = cfg.logcnx_ops;
+    } else if (search_logusr(&ops) != 1) {
+        return;
+    }
+    if (usuario.puerto == 0 && (ops & LOG_CONSOLA) == 0) return;
+
+    Indicativo id;
+    char dir[RUTA_MAX];
+    if (!formatea(dir, sizeof dir, "%s/%s", DIR_TRABAJO, "logcnx")) return;
+    char nombre[sizeof id.t];
+    copia(nombre, sizeof nombre, tipo == 0 ? "logcnx" : id.t);
+    const char* ext = tipo == 0 ? "prt" : "log";
+
+    char periodo[16] = {};
+    const char* formato = (ops & LOG_SEMANA) != 0 ? "%W"
+                          : (ops & LOG_MES) != 0  ? "%m"
+                          : (ops & LOG_DIA) != 0  ? "%j"
+                                                  : nullptr;
+    if (formato != nullptr && std::strftime(periodo, sizeof periodo, formato, hor_fch) == 0) return;
+    if (formato != nullptr && (ops & (LOG_SEMANA | LOG_MES)) == 0) {
+        if (tipo == 0) {
+            nombre[5] = '\0';  // "logcn" and the day of the year
+        } else {
+            // The per-callsign daily logs lie in a directory of the callsign,
+            // made inside "logcnx" (one level: never "logcnx" itself).
+            char sub[RUTA_MAX];
+            if (!formatea(sub, sizeof sub, "%s/%s", dir, id.t)) return;
+            copia(dir, sizeof dir, sub);
+            nombre[0] = '\0';
+        }
+    }
+    if (!asegura_dir(dir)) return;
+
+    char ruta[RUTA_MAX];
+    if (!formatea(ruta, sizeof ruta, "%s/%s%s.%s", dir, nombre, periodo, ext)) return;
+    escribe_log(ruta, lenguaje[29]);
+}
+
+int search_logusr(std::uint16_t* log_ops) {
+    Indicativo id;
+    char completo[32];
+    formatea(completo, sizeof completo, "%s-%d", id.t, usuario.ssid);
+
+    char ruta[RUTA_MAX];
+    if (!formatea(ruta, sizeof ruta, "%s/%s", DIR_TRABAJO, "logusr.prt")) return 0;
+    Archivo f = Archivo::abre(ruta, "r");
+    if (!f) return 0;
+
+    char linea[LOGUSR_LINEA];
+    while (lee_linea(f.get(), linea, sizeof linea)) {
+        if (es_comentario(linea)) continue;
+        strupr(linea);
+        const char* p = linea;
+        char indic[LOGUSR_INDIC_MAX + 1];
+        const std::size_t n = lee_palabra(&p, indic, sizeof indic);
+        // A callsign word longer than its room never matches.
+        if (n == 0 || n > LOGUSR_INDIC_MAX) continue;
+        if (std::strcmp(indic, id.t) != 0 && std::strcmp(indic, completo) != 0) continue;
+
+        // An option word longer than its room counts by its first letters.
+        char opciones[LOGUSR_OPS_MAX + 1];
+        if (lee_palabra(&p, opciones, sizeof opciones) == 0) {
+            *log_ops = 0;
+        } else {
+            for (const char* c = opciones; *c != '\0'; ++c) {
+                *log_ops = static_cast<std::uint16_t>(*log_ops + valor_opcion(*c));
+            }
+        }
+        return 1;
+    }
+    return 0;
+}
+
+void cabecera_log(char* buffer) {
+    // The line never passes its 80 characters: a title that would is cut at
+    // the end of the line, and the titles after it are dropped.
+    std::size_t largo = 0;
+    buffer[0] = '\0';
+    for (int i = 0; i < 4; ++i) {
+        const char* titulo = lenguaje[COL_TEXTO[i]];
+        const std::size_t n = strnlen(titulo, sizeof lenguaje[0]);
+        const long inicio = COL_CENTRO[i] - static_cast<long>(n / 2);
+        while (static_cast<long>(largo) < inicio && largo < COL_MAX) buffer[largo++] = ' ';
+        const std::size_t cabe = n < COL_MAX - largo ? n : COL_MAX - largo;
+        std::memcpy(buffer + largo, titulo, cabe);
+        largo += cabe;
+    }
+    buffer[largo] = '\0';
+    strupr(buffer);
+}
+
+void log(const char* sysop_log_t, char* r_buf) {
+    // The logs go to every sysop of the configuration, whatever callsign the
+    // command named; "#" (no callsign) has the configuration read once more.
+    if (!leido_init && lee_init(r_buf) != 1) return;
+    inic_textos(r_buf, "**");
+    // A configuration that cannot be read gives no sysops: the logs are then
+    // kept for a later command rather than deleted unsent.
+    if (!leido_cfg && lee_cfg(r_buf) < 0) return;
+    if (sysop_log_t[0] == '#' && lee_cfg(r_buf) < 0) return;
+
+    if (!envia_log("logexcld.prt")) return;
+    envia_log("lognopas.prt");
+}
 
 }  // namespace talmir
