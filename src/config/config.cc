@@ -527,6 +527,12 @@ bool aplica_clave(Campo campo, const char* valor) {
 bool lee_fbb_conf() {
     for (const Clave* c = inistr; c->clave != nullptr; ++c) {
         const char* valor = find_fbb_conf(c->clave, 0);
+        // FBB names the locator "qraloc"; "loca" alone would meet only
+        // "localtime" in FBB's own files. The locator's key comes first.
+        if (c->campo == Campo::loca) {
+            const char* qraloc = find_fbb_conf("qral", 0);
+            if (qraloc != nullptr) valor = qraloc;
+        }
         if (valor != nullptr && !aplica_clave(c->campo, valor)) return false;
     }
     return true;
