@@ -708,3 +708,64 @@ TEST_F(Puertos, Modos) {
 }
 
 }  // namespace
+
+namespace {
+
+// Arbitrary bytes, long lines and long words in every file these readers
+// take: nothing may be written past a field, and every result stays one of
+// the documented ones.
+class Robustez : public prueba::EnProceso {
+   protected:
+    std::uint32_t estado_ = 12345;
+    std::uint32_t siguiente() {
+        estado_ = estado_ * 1103515245u + 12345u;
+        return estado_ >> 8;
+    }
+    std::string texto() {
+        static const char kPiezas[][12] = {"OK",  "NO", "ALL", "*",    "-",  " ", "  ", "\n",
+                                           "\t",  "#",  "\"",  "=",    "1",  "5", "9",  "CONSOL",
+                                           "VHF", "N0", "?",   "call", "\r", "x"};
+        std::string s;
+        std::uint32_t n = siguiente() % 400;
+        for (std::uint32_t i = 0; i < n; ++i) {
+            std::uint32_t r = siguiente() % 40;
+            if (r < 22) {
+                s += kPiezas[r];
+            } else if (r < 30) {
+                s += static_cast<char>(siguiente() % 256);
+            } else {
+                s += std::string(siguiente() % 320, static_cast<char>('A' + r % 26));
+            }
+        }
+        return s;
+    }
+};
+
+TEST_F(Robustez, FicherosArbitrarios) {
+    for (int i = 0; i < 150; ++i) {
+        talmir::reinicia_globales();
+        raiz.escribe("etc/ax25/fbb.conf", i % 3 == 0
+                                              ? texto()
+                                              : "call = n0bbs\nqraloc = aa00\ncity = x\n"
+                                                "conf = " +
+                                                    raiz.ruta("etc/ax25/fbb") + "\n" + texto());
+        raiz.escribe("init.srv", texto());
+        raiz.escribe("etc/ax25/fbb/port.sys", (i % 2 == 0 ? "1 4\nx\n" : "") + texto());
+        raiz.config(i % 2 == 0 ? prueba::config_basica(texto()) : texto());
+        raiz.usuarios(i % 2 == 0 ? "N0CALL\n" + texto() : texto());
+        std::strcpy(usuario.id, "N0CALL");
+        usuario.puerto = static_cast<std::int8_t>(i % 4);
+        int r = talmir::lee_cfg(r_buf);
+        EXPECT_TRUE(r >= -1 && r <= 1);
+        r = talmir::lee_usr(r_buf);
+        EXPECT_TRUE(r >= -1 && r <= 1);
+        r = talmir::lee_init(r_buf);
+        EXPECT_TRUE(r == -1 || r == 1);
+        EXPECT_EQ(talmir::leyendo_cfg, 0);
+        EXPECT_LE(std::strlen(cfg.prompt), 80u);
+        EXPECT_LE(std::strlen(usuario.password), 300u);
+        for (const auto& d : talmir::desc_port) EXPECT_LE(strnlen(d, sizeof d), 10u);
+    }
+}
+
+}  // namespace
