@@ -33,7 +33,8 @@ constexpr std::uint16_t ERR_CFG_DATOS = 5;
 constexpr std::uint16_t ERR_USR_DATOS = 7;
 
 // Line buffers: "config.prt" and FBB's text files hold at most 98
-// characters a line, "users.prt" 298.
+// characters a line, "users.prt" 298. The rest of a longer line is dropped,
+// never read as a line of its own.
 constexpr std::size_t LINEA_CFG = 99;
 constexpr std::size_t LINEA_USR = 300;
 
