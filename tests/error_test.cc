@@ -90,6 +90,7 @@ TEST_F(Error, InformeExacto) {
         {0, 0, "*** ERROR 0010: Not identified"},
         {400, 0, "*** ERROR 001400: Not identified"},
     };
+    datos_leidos(0);
     talmir::usuario.nuevo = -1;  // 4 and 7 end the connection
     for (const auto& c : casos) {
         SCOPED_TRACE(c.num);
@@ -103,6 +104,7 @@ TEST_F(Error, EstacionConSsidYPuertoNegativo) {
     std::strcpy(talmir::usuario.id, "EA4XYZ");
     talmir::usuario.ssid = 15;
     talmir::usuario.puerto = -1;
+    datos_leidos();
     talmir::error(13, 0, r_buf);
     EXPECT_EQ(error_prt(), informe("Connected callsign: EA4XYZ-15 / Port: -1",
                                    "*** ERROR 00113: Insufficient memory"));
@@ -113,6 +115,7 @@ TEST_F(Error, MensajeLargoEnteroSinCortar) {
     std::memset(talmir::lenguaje[1], 'F', 80);
     std::memset(talmir::lenguaje[2], 'N', 80);
     std::memset(talmir::lenguaje[9], 'O', 80);
+    datos_leidos();
     talmir::error(8, 0, r_buf);
     std::string esperado = "*** ERROR 0018: " + std::string(80, 'F') + " open.prt " +
                            std::string(80, 'N') + ".\n    " + std::string(80, 'O') + " config.prt";

@@ -227,7 +227,7 @@ TEST(Fbb, SinConfiguracionDeFbbNoHayCorreo) {
               std::string::npos);
 }
 
-TEST(Correo, NuevoUsuarioConCerrojoLibreYOcupado) {
+TEST(CorreoEjecuciones, NuevoUsuarioConCerrojoLibreYOcupado) {
     Raiz raiz;
     raiz.fbb_basico();
     raiz.config(config_basica("1 OPEN\n", "3", {"NO", "NO", "NO", "NO", "NO", "NO", "OK"}));
@@ -257,7 +257,7 @@ TEST(Correo, NuevoUsuarioConCerrojoLibreYOcupado) {
     EXPECT_FALSE(raiz.existe(Raiz::mail_lck()));
 }
 
-TEST(Correo, MuchasEjecucionesALaVezMientrasFbbTomaElCerrojo) {
+TEST(CorreoEjecuciones, MuchasEjecucionesALaVezMientrasFbbTomaElCerrojo) {
     Raiz raiz;
     raiz.fbb_basico();
     raiz.config(config_basica("1 OPEN\n", "3", {"NO", "NO", "NO", "NO", "NO", "NO", "OK"}));

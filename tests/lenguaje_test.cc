@@ -100,6 +100,9 @@ TEST_F(Lenguaje, CuentasErroneas) {
         {"dash first", "# c\n-\n" + textos(29), 0},
         {"dash after 12", textos(12) + "-x\n" + textos(17, 13), 12},
     };
+    // As inside the reading of the configuration, FBB's data already read.
+    talmir::leido_init = 1;
+    talmir::leyendo_cfg = 1;
     for (const auto& c : casos) {
         SCOPED_TRACE(c.nombre);
         raiz.borra(Raiz::trabajo("error6.tmp"));

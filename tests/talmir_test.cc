@@ -72,7 +72,7 @@ TEST(Argumentos, FormasValidasYSsidEnElInforme) {
         {"N0CALL-12", "1", "N0CALL-12 / Port: 1"},
         {"n0call-7", "1", "n0call-7 / Port: 1"},
         {"N0CALL-x", "1", "N0CALL-0 / Port: 1"},
-        {"N0CALL-300", "1", "N0CALL-44 / Port: 1"},  // low 8 bits
+        {"N0CAL-300", "1", "N0CAL-44 / Port: 1"},  // low 8 bits
         {"N0CALL-1", "259", "N0CALL-1 / Port: 3"},
         {"N0CALL-1", "200", "N0CALL-1 / Port: -56"},  // a signed 8-bit port
         {"N0CALL-1", " +7abc", "N0CALL-1 / Port: 7"},

@@ -40,7 +40,7 @@ std::vector<std::string> interruptores(const std::string& lang, const std::strin
     return {lang, "NO", "NO", guest, intro, newusr, "NO", logtotal, "NO", "NO"};
 }
 
-TEST(Intro, InvitadoNuevoRecibeTodoEnOrden) {
+TEST(TextosEstacion, InvitadoNuevoRecibeTodoEnOrden) {
     Raiz raiz;
     raiz.fbb_basico();
     raiz.config(config_basica("", "3", interruptores("NO", "OK", "OK", "OK TM")));
@@ -61,7 +61,7 @@ TEST(Intro, InvitadoNuevoRecibeTodoEnOrden) {
     EXPECT_EQ(r.salida, id_linea() + "\nI\n\nP\n");
 }
 
-TEST(Intro, UnaBbsSoloRecibeSuPresentacion) {
+TEST(TextosEstacion, UnaBbsSoloRecibeSuPresentacion) {
     Raiz raiz;
     raiz.fbb_basico();
     raiz.config(config_basica("", "3", interruptores("NO", "OK", "OK", "OK TM")));
@@ -70,7 +70,7 @@ TEST(Intro, UnaBbsSoloRecibeSuPresentacion) {
     EXPECT_EQ(estacion(raiz, "N0BBB-0", 0, 16 | 64, 1, 1).salida, id_linea() + "\nP\n");
 }
 
-TEST(Intro, OrdenDeBusquedaPorIdiomaYPuerto) {
+TEST(TextosEstacion, OrdenDeBusquedaPorIdiomaYPuerto) {
     Raiz raiz;
     raiz.fbb_basico();
     raiz.escribe("var/ax25/fbb/inf.sys", registro("N0XYZ", 0) + registro("N0CALL", 1));
@@ -99,7 +99,7 @@ TEST(Intro, OrdenDeBusquedaPorIdiomaYPuerto) {
     EXPECT_EQ(estacion(raiz, "N0CALL-1", 0, 0, 0, 0).salida.substr(15), "\nconsola\n");
 }
 
-TEST(Intro, AvisoDeNuevoUsuarioEnCadaEjecucion) {
+TEST(TextosEstacion, AvisoDeNuevoUsuarioEnCadaEjecucion) {
     Raiz raiz;
     raiz.fbb_basico();
     std::vector<std::string> s = interruptores("NO", "NO", "NO", "NO");
@@ -137,7 +137,7 @@ std::string sin_hora(std::string s) {
     return s;
 }
 
-TEST(Logs, ConexionGeneralYPorIndicativo) {
+TEST(LogsEjecuciones, ConexionGeneralYPorIndicativo) {
     Raiz raiz;
     raiz.fbb_basico();
     raiz.crea_dir(Raiz::trabajo("logcnx"));
@@ -164,7 +164,7 @@ TEST(Logs, ConexionGeneralYPorIndicativo) {
     EXPECT_EQ(cuenta(raiz.lee(Raiz::trabajo("logcnx/logcnx.prt")), "N0CALL-0"), 2u);
 }
 
-TEST(Logs, ExcluidosYClavesFallidas) {
+TEST(LogsEjecuciones, ExcluidosYClavesFallidas) {
     Raiz raiz;
     raiz.fbb_basico();
     std::vector<std::string> s = interruptores("NO", "NO", "NO", "NO");
@@ -196,7 +196,7 @@ TEST(Logs, ExcluidosYClavesFallidas) {
     EXPECT_FALSE(raiz.existe(Raiz::trabajo("lognopas.prt")));
 }
 
-TEST(Logs, SinSysopSeBorranIgual) {
+TEST(LogsEjecuciones, SinSysopSeBorranIgual) {
     Raiz raiz;
     raiz.fbb_basico();
     raiz.config("**\n");
