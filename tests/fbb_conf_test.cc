@@ -114,7 +114,8 @@ TEST_F(FbbConf, LeeInitValores) {
     EXPECT_STREQ(infbbs.ruta_system, "./etc/ax25/fbb/");
     EXPECT_STREQ(infbbs.ruta_datadir, "./var/ax25/fbb/");
     EXPECT_STREQ(infbbs.fch_correo, "./var/ax25/fbb/mail/mail.in");
-    EXPECT_STREQ(infbbs.fch_bloq_correo, "./var/ax25/fbb/mail/lock.in");
+    // FBB's own lock for its default import file, not a name of our own.
+    EXPECT_STREQ(infbbs.fch_bloq_correo, "./var/ax25/fbb/mail/mail.lck");
     EXPECT_STREQ(infbbs.sysop, "SYSOP");
 
     talmir::reinicia_globales();

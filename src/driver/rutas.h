@@ -12,7 +12,7 @@ extern const char* const DIR_TRABAJO;  // /var/ax25/fbb/talmir
 extern const char* const FBB_CONF;  // /etc/ax25/fbb.conf
 // FBB's default paths, used until FBB's configuration names others.
 extern const char* const FBB_MAIL_IN;  // /var/ax25/fbb/mail/mail.in
-extern const char* const FBB_LOCK_IN;  // /var/ax25/fbb/mail/lock.in
+extern const char* const FBB_LOCK_IN;  // /var/ax25/fbb/mail/mail.lck
 extern const char* const FBB_SYSTEM;   // /etc/ax25/fbb/
 extern const char* const FBB_DATADIR;  // /var/ax25/fbb/
 
