@@ -119,23 +119,13 @@ void MD2Final(unsigned char digest[16], MD2_CTX* context) {
 }
 
 void md2_hex(const unsigned char* datos, std::size_t n, char hex[33]) {
-    static constexpr char DIGITOS[] = "0123456789abcdef";
     MD2_CTX ctx;
     unsigned char digest[16];
     MD2Init(&ctx);
-    // Callers hash short texts; longer ones go in pieces all the same.
-    while (n > 0) {
-        unsigned trozo = n > 0x10000000u ? 0x10000000u : static_cast<unsigned>(n);
-        MD2Update(&ctx, datos, trozo);
-        datos += trozo;
-        n -= trozo;
-    }
+    // The texts hashed here are a challenge and a password: a few hundred bytes.
+    MD2Update(&ctx, datos, static_cast<unsigned int>(n));
     MD2Final(digest, &ctx);
-    for (unsigned i = 0; i < 16; i++) {
-        hex[2 * i] = DIGITOS[digest[i] >> 4];
-        hex[2 * i + 1] = DIGITOS[digest[i] & 0xf];
-    }
-    hex[32] = '\0';
+    digest_hex(digest, hex);
 }
 
 }  // namespace talmir

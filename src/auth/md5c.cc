@@ -198,24 +198,23 @@ void MD5Final(unsigned char digest[16], MD5_CTX* context) {
     std::memset(context, 0, sizeof *context);
 }
 
-void md5_hex(const unsigned char* datos, std::size_t n, char hex[33]) {
+void digest_hex(const unsigned char digest[16], char hex[33]) {
     static constexpr char DIGITOS[] = "0123456789abcdef";
-    MD5_CTX ctx;
-    unsigned char digest[16];
-    MD5Init(&ctx);
-    // Callers hash short texts; longer ones go in pieces all the same.
-    while (n > 0) {
-        unsigned trozo = n > 0x10000000u ? 0x10000000u : static_cast<unsigned>(n);
-        MD5Update(&ctx, datos, trozo);
-        datos += trozo;
-        n -= trozo;
-    }
-    MD5Final(digest, &ctx);
     for (unsigned i = 0; i < 16; i++) {
         hex[2 * i] = DIGITOS[digest[i] >> 4];
         hex[2 * i + 1] = DIGITOS[digest[i] & 0xf];
     }
     hex[32] = '\0';
+}
+
+void md5_hex(const unsigned char* datos, std::size_t n, char hex[33]) {
+    MD5_CTX ctx;
+    unsigned char digest[16];
+    MD5Init(&ctx);
+    // The texts hashed here are a challenge and a password: a few hundred bytes.
+    MD5Update(&ctx, datos, static_cast<unsigned int>(n));
+    MD5Final(digest, &ctx);
+    digest_hex(digest, hex);
 }
 
 }  // namespace talmir

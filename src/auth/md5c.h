@@ -16,6 +16,8 @@ void MD5Init(MD5_CTX* context);
 void MD5Update(MD5_CTX* context, const unsigned char* input, unsigned int inputLen);
 void MD5Final(unsigned char digest[16], MD5_CTX* context);
 
+// A 16-byte digest as 32 lowercase hexadecimal digits and a terminator.
+void digest_hex(const unsigned char digest[16], char hex[33]);
 // The digest of a text as 32 lowercase hexadecimal digits and a terminator.
 void md2_hex(const unsigned char* datos, std::size_t n, char hex[33]);
 void md5_hex(const unsigned char* datos, std::size_t n, char hex[33]);
