@@ -498,9 +498,13 @@ int forward(const Opciones& o) {
         std::printf("[fbbsim] B gives no answer (exit %d): the forward session fails\n", e->codigo);
         return e->codigo == 0 ? 2 : e->codigo;
     }
+    // The first line B sends that is not empty is what A's FBB reads next.
+    std::size_t i = 0;
+    while (i < e->n && (e->salida[i] == '\n' || e->salida[i] == '\r')) ++i;
     std::size_t n = 0;
-    while (n < e->n && n < fbbsim::LINEA_MAX && e->salida[n] != '\n' && e->salida[n] != '\r') {
-        linea[n] = e->salida[n];
+    while (i + n < e->n && n < fbbsim::LINEA_MAX && e->salida[i + n] != '\n' &&
+           e->salida[i + n] != '\r') {
+        linea[n] = e->salida[i + n];
         ++n;
     }
     linea[n] = '\0';
