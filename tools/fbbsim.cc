@@ -327,7 +327,7 @@ void di_veredicto(int codigo) {
 
 // The arguments of one run: CALL-SSID counter flags new record port words...
 struct Argumentos {
-    char campos[6][16];
+    char campos[6][24];  // room for any long in decimal
     char* v[6 + fbbsim::PALABRAS_MAX + 2];
 };
 
