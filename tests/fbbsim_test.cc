@@ -194,6 +194,10 @@ void escribe_eco(const prueba::Raiz& raiz) {
                  "for a in \"$@\"; do printf '<%s>\\n' \"$a\" >&3; done\n"
                  "pwd >&3\n"
                  "if [ \"$4\" = -1 ]; then printf 'DIGEST-%s\\n' \"$7\"; exit 0; fi\n"
+                 "if [ \"$6\" = 5 ]; then\n"
+                 "  if [ \"$2\" = 0 ]; then printf '\\nPASSWORD> '; exit 1; fi\n"
+                 "  exit 0\n"
+                 "fi\n"
                  "if [ \"$6\" = 7 ]; then\n"
                  "  if [ \"$2\" = 0 ]; then printf '\\n![0123456789]\\n'; exit 1; fi\n"
                  "  exit 0\n"
@@ -243,6 +247,31 @@ TEST(FbbsimPrograma, FinDelGuionYComillaAbierta) {
                      {"--talmir", "eco.sh", "--script", "muchas", "--max", "1", "N0CALL-1"});
     EXPECT_EQ(s.codigo, 1);
     EXPECT_EQ(cuenta(s.texto, "[fbbsim] run:"), 1);
+}
+
+TEST(FbbsimPrograma, LaRespuestaAUnPromptAbiertoQuedaEnSuLinea) {
+    prueba::Raiz raiz;
+    escribe_eco(raiz);
+    raiz.escribe("frase", "Frase-de-paso\n");
+    raiz.escribe("nada", "");
+    const std::string prompt = "\n<5>\n" + raiz.dir() + "\n\nPASSWORD> ";
+    for (const auto& extra : std::vector<std::vector<std::string>>{{"--script", "frase"},
+                                                                   {"--answer", "Frase-de-paso"}}) {
+        std::vector<std::string> args = {"--talmir", "eco.sh", "--port", "5"};
+        args.insert(args.end(), extra.begin(), extra.end());
+        args.push_back("N0FIX");
+        Salida s = fbbsim_corre(raiz.dir(), args);
+        EXPECT_EQ(s.codigo, 0) << s.texto;
+        EXPECT_NE(s.texto.find(prompt + "Frase-de-paso\n[fbbsim] run: N0FIX-0 1 0 0 0 5 "
+                                        "Frase-de-paso\n"),
+                  std::string::npos)
+            << s.texto;
+    }
+    Salida s = fbbsim_corre(raiz.dir(),
+                            {"--talmir", "eco.sh", "--port", "5", "--script", "nada", "N0FIX"});
+    EXPECT_EQ(s.codigo, 1) << s.texto;
+    EXPECT_NE(s.texto.find(prompt + "\n[fbbsim] the station types nothing more"), std::string::npos)
+        << s.texto;
 }
 
 TEST(FbbsimPrograma, ForwardEntreDosBbsConArgumentosDeFbb) {

@@ -348,7 +348,8 @@ void arma(Argumentos* a, const char* programa, const char* ind, long llamada, lo
 
 // Runs talmir and shows the run and its output; false when it did not end
 // by itself (the reason has been said).
-bool corre(const Opciones& o, const char* quien, const char* dir, Argumentos* a, Ejecucion* e) {
+bool corre(const Opciones& o, const char* quien, const char* dir, Argumentos* a, Ejecucion* e,
+           bool pregunta = false) {
     std::printf("[fbbsim] %srun:", quien);
     for (int i = 1; a->v[i] != nullptr; ++i) std::printf(" %s", a->v[i]);
     std::printf("\n");
@@ -357,7 +358,10 @@ bool corre(const Opciones& o, const char* quien, const char* dir, Argumentos* a,
         return false;
     }
     muestra(e->salida, e->n, o.crlf);
-    if (e->n > 0 && e->salida[e->n - 1] != '\n') std::printf("\n");
+    // A prompt without a line end (FIXED) keeps the station's answer on its
+    // line; anything of the simulator's own starts on a fresh one.
+    bool abierta = e->n > 0 && e->salida[e->n - 1] != '\n';
+    if (abierta && !(pregunta && e->codigo == 1 && !e->agotado && e->senal == 0)) std::printf("\n");
     if (e->agotado) {
         std::printf("[fbbsim] no end after %d s: killed (FBB is frozen meanwhile)\n",
                     ESPERA_MS / 1000);
@@ -411,7 +415,7 @@ int dialogo(const Opciones& o) {
     for (long llamada = 0;; ++llamada) {
         arma(&a, "talmir", o.indicativo, llamada, o.flags, o.nuevo ? 1 : 0, o.registro, o.puerto,
              llamada > 0 ? &palabras : nullptr);
-        if (!corre(o, "", o.dir, &a, e)) {
+        if (!corre(o, "", o.dir, &a, e, true)) {
             resultado = SALIDA_FALLO;
             break;
         }
@@ -420,22 +424,24 @@ int dialogo(const Opciones& o) {
             resultado = e->codigo;
             break;
         }
+        // After a prompt without a line end, our own lines start a fresh one.
+        const char* nl = e->n > 0 && e->salida[e->n - 1] != '\n' ? "\n" : "";
         if (llamada + 1 >= o.max) {
-            std::printf("[fbbsim] %ld runs: giving up (--max)\n", o.max);
+            std::printf("%s[fbbsim] %ld runs: giving up (--max)\n", nl, o.max);
             break;
         }
         char linea[512];
         if (o.clave != nullptr) {
             if (fbbsim::responde(e->salida, e->n, o.clave, md5, linea, sizeof linea) ==
                 fbbsim::RETO_NINGUNO) {
-                std::printf("[fbbsim] no challenge this station can answer\n");
+                std::printf("%s[fbbsim] no challenge this station can answer\n", nl);
                 break;
             }
             std::printf("%s\n", linea);
         } else {
             std::fflush(stdout);
             if (!lee_linea(entrada, linea, sizeof linea)) {
-                std::printf("[fbbsim] the station types nothing more: the link is dropped\n");
+                std::printf("%s[fbbsim] the station types nothing more: the link is dropped\n", nl);
                 break;
             }
             if (eco) std::printf("%s\n", linea);
