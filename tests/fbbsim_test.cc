@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -366,6 +367,36 @@ TEST(FbbsimDialogo, RespuestasFalsasHastaLaDesconexion) {
                            "disconnected\n"),
               std::string::npos)
         << s.texto;
+}
+
+TEST(FbbsimDialogo, LaEstacionQueSabeSuClaveResponde) {
+    prueba::Raiz raiz;
+    raiz.fbb_basico();
+    raiz.config(prueba::config_basica("1 OPEN\n"));
+    raiz.usuarios(
+        "N0FIX\n1 FIXED Frase-de-paso\n-\n"
+        "N0MD\n1 MD5 Clave2024\n-\n"
+        "N0FLX\n1 FLEXNET 31415\n-\n"
+        "N0TAB\n1 TABLE\n-\n");
+    std::time_t ahora = std::time(nullptr);
+    std::tm hoy{};
+    localtime_r(&ahora, &hoy);
+    std::string tabla;
+    for (int d = 1; d <= 31; ++d) tabla += std::to_string(d) + " Dia" + std::to_string(d) + "x\n";
+    raiz.escribe(prueba::Raiz::trabajo("N0TAB.TBL"), tabla);
+    const std::string dia = "Dia" + std::to_string(hoy.tm_mday) + "x";
+    struct Caso {
+        const char* indicativo;
+        std::string clave;
+    } casos[] = {
+        {"N0FIX", "Frase-de-paso"}, {"N0MD", "Clave2024"}, {"N0FLX", "31415"}, {"N0TAB", dia}};
+    for (const auto& c : casos) {
+        Salida s = fbbsim_corre(raiz.dir(), {"--talmir", TALMIR_BIN, "--dir", raiz.dir(),
+                                             "--answer", c.clave, c.indicativo});
+        EXPECT_EQ(s.codigo, 0) << s.texto;
+        EXPECT_EQ(cuenta(s.texto, "[fbbsim] run:"), 2) << s.texto;
+        EXPECT_NE(s.texto.find("[fbbsim] exit 0: let in\n"), std::string::npos) << s.texto;
+    }
 }
 
 TEST(FbbsimDialogo, ForwardEntreDosRaices) {
