@@ -1,0 +1,98 @@
+#!/usr/bin/env bash
+# Builds talmir and runs every test: the normal build (warnings are errors),
+# the same suite under AddressSanitizer and UndefinedBehaviorSanitizer, the
+# clang-format check of the sources and the rendering of the manual page.
+#
+# Usage: bash tools/test.sh   (as root on a fresh Debian machine: it installs
+# what is missing with apt-get; as another user everything must be there).
+set -euo pipefail
+
+cd "$(dirname "$0")/.."
+
+# --- What a fresh Debian machine lacks --------------------------------------
+paquetes=(cmake make g++ libgtest-dev googletest clang-format man-db groff-base)
+faltan=()
+for p in "${paquetes[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || faltan+=("$p")
+done
+if ((${#faltan[@]})); then
+    if [ "$(id -u)" != 0 ]; then
+        echo "test: missing packages ${faltan[*]}: run as root (or install them)" >&2
+        exit 1
+    fi
+    echo "== Installing ${faltan[*]}"
+    export DEBIAN_FRONTEND=noninteractive
+    apt-get update
+    apt-get install -y --no-install-recommends "${faltan[@]}"
+fi
+
+fallos=()
+resumen=()
+total_pasados=0
+total_fallidos=0
+
+# Configures, builds and runs ctest in one build directory.
+suite() {  # name build-dir cmake-options...
+    local nombre=$1 dir=$2
+    shift 2
+    echo
+    echo "== $nombre: configuring and building in $dir"
+    if ! cmake -S . -B "$dir" -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS=-Werror "$@" >/dev/null; then
+        fallos+=("$nombre: configure")
+        return
+    fi
+    if ! cmake --build "$dir" -j2; then
+        fallos+=("$nombre: build")
+        return
+    fi
+    echo "== $nombre: ctest"
+    local registro=$dir/ctest-salida.txt
+    set +e
+    (cd "$dir" && ctest --output-on-failure -j2 --timeout 300) 2>&1 | tee "$registro"
+    local codigo=${PIPESTATUS[0]}
+    set -e
+    local linea
+    linea=$(grep -E 'tests passed|tests failed' "$registro" | tail -1 || true)
+    resumen+=("$nombre: ${linea:-no ctest summary}")
+    # "N% tests passed, F tests failed out of T"
+    if [[ $linea =~ ([0-9]+)\ tests\ failed\ out\ of\ ([0-9]+) ]]; then
+        total_fallidos=$((total_fallidos + BASH_REMATCH[1]))
+        total_pasados=$((total_pasados + BASH_REMATCH[2] - BASH_REMATCH[1]))
+    fi
+    if [ "$codigo" != 0 ]; then fallos+=("$nombre: ctest"); fi
+}
+
+suite "Normal build" build-test
+suite "ASan+UBSan build" build-asan -DTALMIR_SANITIZE=ON
+
+echo
+echo "== clang-format check of src/ tests/ tools/"
+mapfile -t fuentes < <(find src tests tools -name '*.cc' -o -name '*.h' | sort)
+if clang-format --dry-run -Werror "${fuentes[@]}"; then
+    resumen+=("clang-format: ${#fuentes[@]} files clean")
+else
+    fallos+=("clang-format")
+fi
+
+if [ -f doc/talmir.8 ]; then
+    echo
+    echo "== Rendering doc/talmir.8 with man -l"
+    avisos=$(MANWIDTH=80 man --warnings -l doc/talmir.8 2>&1 >/dev/null) || avisos="man failed: $avisos"
+    if [ -n "$avisos" ]; then
+        echo "$avisos"
+        fallos+=("man page")
+    else
+        resumen+=("man page: doc/talmir.8 renders without warnings")
+    fi
+fi
+
+echo
+echo "== Summary"
+for r in "${resumen[@]}"; do echo "   $r"; done
+if ((${#fallos[@]})); then
+    echo "   FAILED: ${fallos[*]}"
+else
+    echo "   All checks passed."
+fi
+echo "ctest: $total_pasados passed, $total_fallidos failed"
+((${#fallos[@]} == 0))
