@@ -300,10 +300,10 @@ bool necesita_password(int modo) {
 }
 
 // Reads the station's block, the header being the last line read (num).
-int lee_bloque(std::FILE* f, std::uint32_t num, char* r_buf) {
+int lee_bloque(LectorLineas& lector, std::uint32_t num, char* r_buf) {
     std::memset(usuario.password, 0, sizeof usuario.password);
     char linea[LINEA_USR];
-    while (lee_linea(f, linea, sizeof linea)) {
+    while (lector.linea(linea, sizeof linea)) {
         ++num;
         if (es_comentario(linea)) continue;
         const auto nlinea = static_cast<std::uint16_t>(num);
@@ -666,7 +666,8 @@ int lee_usr(char* r_buf) {
     std::uint32_t linea_consol = 0;
     bool es_cabecera = true;
     bool hallado = false;
-    while (lee_linea(f.get(), linea, sizeof linea)) {
+    LectorLineas lector(f.get());
+    while (lector.linea(linea, sizeof linea)) {
         ++num;
         if (es_comentario(linea)) continue;
         char palabra[CABECERA_MAX + 1];
@@ -695,10 +696,11 @@ int lee_usr(char* r_buf) {
         }
         f = Archivo::abre(ruta, "r");
         if (!f) return 0;
-        for (num = 0; num < objetivo && lee_linea(f.get(), linea, sizeof linea);) ++num;
+        lector.reinicia(f.get());
+        for (num = 0; num < objetivo && lector.linea(linea, sizeof linea);) ++num;
     }
 
-    int resultado = lee_bloque(f.get(), num, r_buf);
+    int resultado = lee_bloque(lector, num, r_buf);
     f.cierra();
     if (resultado >= 0) borra_marca_error(ERR_USR_DATOS);
     return resultado;

@@ -149,17 +149,60 @@ bool escribe_todo(int fd, const void* datos, std::size_t n) {
 
 bool lee_linea(std::FILE* f, char* buf, std::size_t size, bool* larga) {
     if (larga != nullptr) *larga = false;
+    if (size < 2) {
+        // No room for a character: the line is read and dropped.
+        char nada[2];
+        bool hay = lee_linea(f, nada, sizeof nada, larga);
+        if (size == 1) buf[0] = '\0';
+        return hay;
+    }
+    int tope = size > 1u << 30 ? 1 << 30 : static_cast<int>(size);
+    if (std::fgets(buf, tope, f) == nullptr) {
+        buf[0] = '\0';
+        return false;
+    }
+    std::size_t n = std::strlen(buf);
+    if (n > 0 && buf[n - 1] == '\n') {
+        buf[n - 1] = '\0';
+        return true;
+    }
+    // No line end yet: the end of the file, or the rest of a longer line,
+    // which is read and dropped.
+    char resto[256];
+    while (std::fgets(resto, sizeof resto, f) != nullptr) {
+        std::size_t m = std::strlen(resto);
+        bool fin = m > 0 && resto[m - 1] == '\n';
+        if (larga != nullptr && (m > 1 || !fin)) *larga = true;
+        if (fin) break;
+    }
+    return true;
+}
+
+bool LectorLineas::linea(char* buf, std::size_t size, bool* larga) {
+    if (larga != nullptr) *larga = false;
     if (size == 0) return false;
     std::size_t n = 0;
-    int c;
     bool alguno = false;
-    while ((c = std::getc(f)) != EOF) {
+    for (;;) {
+        if (ini_ == fin_) {
+            ini_ = 0;
+            fin_ = std::fread(datos_, 1, sizeof datos_, f_);
+            if (fin_ == 0) break;
+        }
         alguno = true;
-        if (c == '\n') break;
-        if (n + 1 < size) {
-            buf[n++] = static_cast<char>(c);
-        } else if (larga != nullptr) {
-            *larga = true;
+        const char* inicio = datos_ + ini_;
+        std::size_t disponible = fin_ - ini_;
+        const char* nl = static_cast<const char*>(std::memchr(inicio, '\n', disponible));
+        std::size_t trozo = nl != nullptr ? static_cast<std::size_t>(nl - inicio) : disponible;
+        std::size_t cabe = size - 1 - n;
+        std::size_t copiar = trozo < cabe ? trozo : cabe;
+        std::memcpy(buf + n, inicio, copiar);
+        n += copiar;
+        if (copiar < trozo && larga != nullptr) *larga = true;
+        ini_ += trozo;
+        if (nl != nullptr) {
+            ++ini_;
+            break;
         }
     }
     buf[n] = '\0';
