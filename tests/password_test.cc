@@ -130,8 +130,10 @@ TEST_F(Password, EmptyPasswordRefusesNormalAndMd) {
     EXPECT_EQ(valor_salida, SALIDA_DESCONECTA);
     EXPECT_FALSE(raiz.existe(RETO));
 
+    // A fresh challenge refused: the earlier challenge goes too.
     valor_salida = 0;
     usuario.llamada = 1;
+    raiz.escribe(RETO, "abcde\n");
     password_md(r_buf);
     EXPECT_STREQ(r_buf, "");
     EXPECT_EQ(valor_salida, SALIDA_DESCONECTA);
@@ -198,13 +200,18 @@ TEST_F(Password, MdShowsDigitsAndStoresBothDigests) {
     }
 }
 
-// The MD challenge text lives in an 80-byte field: a long prompt cuts it.
+// The MD challenge text lives in an 80-byte field: a long prompt gives way
+// to the positions and the digits, which must always show.
 TEST_F(Password, MdLongPromptIsCut) {
     std::memset(cfg.prompt, 0, sizeof cfg.prompt);
     std::memset(cfg.prompt, 'L', 80);
     pon_password("secreto");
     password_md(r_buf);
-    EXPECT_EQ(std::string(r_buf), "\n" + std::string(78, 'L'));
+    std::string texto(r_buf);
+    ASSERT_EQ(texto.size(), 79u) << texto;
+    EXPECT_EQ(texto.substr(0, 54), "\n" + std::string(53, 'L'));
+    EXPECT_EQ(texto.substr(texto.size() - 2), "]\n");
+    EXPECT_EQ(texto[texto.size() - 13], '[');
     EXPECT_EQ(valor_salida, SALIDA_OTRA);
 }
 
@@ -273,11 +280,12 @@ TEST_F(Tabla, PromptWithoutGreaterSign) {
     EXPECT_EQ(reto("Pw_6>"), "kkkkk\n7");
 }
 
+// The table prompt lives in an 80-byte field: the day and ">" always show.
 TEST_F(Tabla, LongPromptIsCutTo79) {
     std::memset(cfg.prompt, 0, sizeof cfg.prompt);
     std::memset(cfg.prompt, 'L', 80);
     tabla("N0CALL.TBL", "6 k\n");
-    EXPECT_EQ(reto(std::string(79, 'L')), "kkkkk\n7");
+    EXPECT_EQ(reto(std::string(76, 'L') + "_6>"), "kkkkk\n7");
 }
 
 TEST_F(Tabla, NoTableNoChallenge) {

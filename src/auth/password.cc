@@ -75,6 +75,9 @@ bool relee_usuario(char* r_buf) {
 // is refused.
 bool hay_password(std::size_t n) {
     if (n > 0) return true;
+    // A refusal is a final outcome: no challenge of an earlier run stays.
+    char ruta[RUTA_MAX];
+    if (usuario.llamada != 0 && ruta_reto(ruta, sizeof ruta)) std::remove(ruta);
     valor_salida = SALIDA_DESCONECTA;
     return false;
 }
@@ -144,12 +147,15 @@ bool busca_dia(std::FILE* f, int hoy) {
 // "PASSWORD>" becomes "PASSWORD_6>" on the 6th: the prompt up to its first
 // ">", then "_", the day and ">", cut to the 80-byte field.
 void prompt_del_dia(int hoy, char prompt_tabla[CAMPO_PROMPT]) {
-    char cortado[CAMPO_PROMPT];
     std::string_view p = campo(cfg.prompt, sizeof cfg.prompt);
     std::size_t fin = p.find('>');
     if (fin != std::string_view::npos) p = p.substr(0, fin);
-    copia(cortado, sizeof cortado, p);
-    formatea(prompt_tabla, CAMPO_PROMPT, "%s_%d>", cortado, hoy);
+    // The day and ">" always show: a long prompt gives way to them.
+    char dia[8];
+    formatea(dia, sizeof dia, "_%d>", hoy);
+    std::size_t cabe = CAMPO_PROMPT - 1 - std::strlen(dia);
+    if (p.size() > cabe) p = p.substr(0, cabe);
+    formatea(prompt_tabla, CAMPO_PROMPT, "%.*s%s", static_cast<int>(p.size()), p.data(), dia);
 }
 
 }  // namespace
@@ -290,11 +296,15 @@ void password_md(char* r_buf) {
              pw[paswd[3]], pw[paswd[4]], tmp_md2, TIPO_MD, tmp_md5);
     if (!guarda_reto(reto, std::strlen(reto), r_buf)) return;
 
-    // The challenge text lives in an 80-byte field: a longer one is cut.
+    // The challenge text lives in an 80-byte field. Positions and digits
+    // always show: a prompt too long for the field gives way to them.
+    char resto[CAMPO_PROMPT];
+    formatea(resto, sizeof resto, " %d %d %d %d %d [%s]\n", paswd[0] + 1, paswd[1] + 1,
+             paswd[2] + 1, paswd[3] + 1, paswd[4] + 1, md_str_rnd);
     char pr[sizeof cfg.prompt];
+    int cabe = static_cast<int>(CAMPO_PROMPT - 2 - std::strlen(resto));
     char texto_reto[CAMPO_PROMPT];
-    formatea(texto_reto, sizeof texto_reto, "\n%s %d %d %d %d %d [%s]\n", prompt(pr), paswd[0] + 1,
-             paswd[1] + 1, paswd[2] + 1, paswd[3] + 1, paswd[4] + 1, md_str_rnd);
+    formatea(texto_reto, sizeof texto_reto, "\n%.*s%s", cabe, prompt(pr), resto);
     rbuf_add(r_buf, texto_reto);
     reto_hecho();
 }
