@@ -207,6 +207,22 @@ TEST(LogsEjecuciones, SinSysopSeBorranIgual) {
     EXPECT_EQ(raiz.lee(Raiz::mail_in()), "");
 }
 
+TEST(LogsEjecuciones, SinConfiguracionVanAlSysopDeFbb) {
+    Raiz raiz;
+    raiz.fbb_basico();
+    raiz.escribe(Raiz::trabajo("logexcld.prt"), "excluidos\n");
+    // "#" reads the configuration once more: without it nothing is sent.
+    ejecuta(raiz, {"-log"});
+    EXPECT_TRUE(raiz.existe(Raiz::trabajo("logexcld.prt")));
+    EXPECT_EQ(cuenta(raiz.lee(Raiz::mail_in()), "Log file."), 0u);
+    // With a callsign the log goes to FBB's sysop and is deleted.
+    ejecuta(raiz, {"-log", "n0call"});
+    EXPECT_EQ(
+        cuenta(raiz.lee(Raiz::mail_in()), "#\nSP N0SYS < TALMIR\nLog file.\nexcluidos\n\n/EX\n"),
+        1u);
+    EXPECT_FALSE(raiz.existe(Raiz::trabajo("logexcld.prt")));
+}
+
 TEST(Comandos, FiltroYPuertos) {
     Raiz raiz;
     raiz.config(config_basica(""));

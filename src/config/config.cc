@@ -36,7 +36,7 @@ constexpr std::uint16_t ERR_USR_DATOS = 7;
 // characters a line, "users.prt" 298. The rest of a longer line is dropped,
 // never read as a line of its own.
 constexpr std::size_t LINEA_CFG = 99;
-constexpr std::size_t LINEA_USR = 300;
+constexpr std::size_t LINEA_USR = 299;  // 298 characters and the terminator
 
 // A port or mode word holds at most 20 characters; a header's first word 9;
 // an option word counts with its first 10 letters.

@@ -95,17 +95,24 @@ bool escribe_pendiente(int* fd, const std::string& texto) {
     return false;
 }
 
-// Reads the whole of an open file.
-bool lee_todo(int fd, std::string* texto) {
+// Copies what is left of one open file to the end of another, in pieces, so
+// that a pending file of any size needs no more memory than one piece. On
+// failure the import file is cut back to its former size: nothing is copied
+// twice when a later run tries again.
+bool copia_fichero(int origen, int destino) {
+    struct stat st;
+    if (fstat(destino, &st) != 0) return false;
     char trozo[4096];
     for (;;) {
-        ssize_t n = read(fd, trozo, sizeof trozo);
-        if (n < 0) {
-            if (errno == EINTR) continue;
+        ssize_t n = read(origen, trozo, sizeof trozo);
+        if (n < 0 && errno == EINTR) continue;
+        if (n == 0) return true;
+        if (n < 0 || !escribe_todo(destino, trozo, static_cast<std::size_t>(n))) {
+            if (ftruncate(destino, st.st_size) != 0) {
+                // Nothing more can be done: the copy is reported as failed.
+            }
             return false;
         }
-        if (n == 0) return true;
-        texto->append(trozo, static_cast<std::size_t>(n));
     }
 }
 
@@ -115,8 +122,7 @@ bool copia_apartado(int fd_import, const char* apartado) {
     int fd = open(apartado, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return errno == ENOENT;
     // Waits for a writer that opened "mail.prt" before it was moved.
-    std::string texto;
-    bool ok = bloquea(fd) == 0 && lee_todo(fd, &texto) && anexa(fd_import, texto);
+    bool ok = bloquea(fd) == 0 && copia_fichero(fd, fd_import);
     if (ok) unlink(apartado);
     close(fd);
     return ok;

@@ -182,13 +182,12 @@ void error(std::uint16_t num_error, std::uint16_t linea, char* r_buf) {
     // station is still served as the error calls for.
     if (escribe_informe(estacion, linea_err) && num_error > 2) {
         lee_datos(num_error, r_buf);
-        // While the configuration is being read nothing is mailed, and its
-        // sysop list must not be touched under the reader.
-        if (leyendo_cfg == 0) completa_sysops();
+        completa_sysops();
         char marca[RUTA_MAX];
         fch_err_tmp(marca, num_error);
         // Only the run that creates the marker mails; a marker that cannot be
-        // made at all does not stop the mail.
+        // made at all does not stop the mail. Nothing is mailed while the
+        // configuration is being read.
         int creada = marca[0] != '\0' ? crea_exclusivo(marca) : -1;
         if (creada != 0 && leido_cfg != 0 && leyendo_cfg == 0) envia_correo(estacion, linea_err);
     }

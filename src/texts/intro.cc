@@ -199,10 +199,10 @@ void msg_newusr(char* r_buf) {
     }
     // The text unchanged, then a line end: an empty line after a text that
     // ends with its own, and the end of an unfinished last line otherwise, so
-    // that "/EX" always stands on a line of its own.
+    // that "/EX" always stands on a line of its own. An empty text gets none.
     std::string cuerpo = lee_todo(f.get());
     f.cierra();
-    cuerpo += '\n';
+    if (!cuerpo.empty()) cuerpo += '\n';
 
     Indicativo id;
     char bbs[sizeof infbbs.id + 1];

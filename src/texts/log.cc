@@ -317,9 +317,13 @@ void log(const char* sysop_log_t, char* r_buf) {
     // command named; "#" (no callsign) has the configuration read once more.
     if (!leido_init && lee_init(r_buf) != 1) return;
     inic_textos(r_buf, "**");
-    // A configuration that cannot be read gives no sysops: the logs are then
-    // kept for a later command rather than deleted unsent.
-    if (!leido_cfg && lee_cfg(r_buf) < 0) return;
+    // A configuration that cannot be read still leaves a recipient: the
+    // sysops read before the fault, or FBB's sysop, so that no log is
+    // deleted unsent.
+    if (!leido_cfg && lee_cfg(r_buf) < 0 && cfg.num_sysop == 0) {
+        copia(cfg.sysop[0], sizeof cfg.sysop[0], infbbs.sysop);
+        cfg.num_sysop = 1;
+    }
     if (sysop_log_t[0] == '#' && lee_cfg(r_buf) < 0) return;
 
     if (!envia_log("logexcld.prt")) return;
