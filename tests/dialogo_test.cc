@@ -48,18 +48,6 @@ std::string digitos_md(const std::string& salida) {
     return salida.substr(a + 1, 10);
 }
 
-std::string md5(const std::string& texto) {
-    char hex[33];
-    talmir::md5_hex(reinterpret_cast<const unsigned char*>(texto.data()), texto.size(), hex);
-    return hex;
-}
-
-std::string mayusculas(std::string s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return s;
-}
-
 class Dialogo : public ::testing::Test {
    protected:
     void prepara(const std::string& linea, const std::string& intentos = "3") {
@@ -161,7 +149,7 @@ TEST_F(Dialogo, MdAceptaElResumenEnMinusculasOMayusculas) {
     prepara("1 MD5 Secreto9");
     for (int caso = 0; caso < 2; ++caso) {
         Resultado r = llamada(0);
-        std::string hex = md5(digitos_md(r.salida) + "Secreto9");
+        std::string hex = hex5(digitos_md(r.salida) + "Secreto9");
         r = llamada(1, caso == 0 ? hex : mayusculas(hex));
         EXPECT_EQ(r.codigo, 0) << caso;
         EXPECT_EQ(r.salida, "");
@@ -171,7 +159,7 @@ TEST_F(Dialogo, MdAceptaElResumenEnMinusculasOMayusculas) {
 TEST_F(Dialogo, MdRechazaMayusculasMezcladasYBlancoFinal) {
     prepara("1 MD5 Secreto9");
     Resultado r = llamada(0);
-    std::string hex = md5(digitos_md(r.salida) + "Secreto9");
+    std::string hex = hex5(digitos_md(r.salida) + "Secreto9");
     std::string mezcla = hex;
     bool cambiado = false;
     for (char& c : mezcla) {
@@ -183,7 +171,7 @@ TEST_F(Dialogo, MdRechazaMayusculasMezcladasYBlancoFinal) {
     ASSERT_TRUE(cambiado);
     EXPECT_EQ(llamada(1, mezcla).codigo, 1);
     r = llamada(0);
-    hex = md5(digitos_md(r.salida) + "Secreto9");
+    hex = hex5(digitos_md(r.salida) + "Secreto9");
     EXPECT_EQ(llamada(1, hex + " ").codigo, 1);
 }
 
@@ -314,7 +302,7 @@ TEST_F(Reenvio, ElCodigoHaDeTenerDiezCaracteres) {
         }
     }
     Resultado r = estacion(b, "N0AAA-0", 0, 16, -1, 1, "[0123456789]");
-    EXPECT_EQ(r.salida, md5("0123456789clave-comun") + "\n");
+    EXPECT_EQ(r.salida, hex5("0123456789clave-comun") + "\n");
 }
 
 }  // namespace

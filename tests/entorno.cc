@@ -12,6 +12,8 @@
 #include <cstring>
 #include <ctime>
 
+#include "auth/md2c.h"
+#include "auth/md5c.h"
 #include "driver/global.h"
 #include "texts/lenguaje.h"
 
@@ -165,6 +167,40 @@ Resultado estacion(const Raiz& raiz, const std::string& indicativo, int llamada,
         "0",        std::to_string(puerto)};
     if (!respuesta.empty()) args.push_back(respuesta);
     return ejecuta(raiz, args, entorno);
+}
+
+const char kBanner[] =
+    "\n"
+    "\t\t\t   ***** TALMIR v4.1\xE1"
+    "2 *****\n"
+    "\t\t  Autentificador de usuarios para BBS radio\n"
+    "\t\t  Este software ha de ser ejecutado por FBB\n"
+    "\n"
+    "\n";
+
+std::size_t cuenta(const std::string& texto, const std::string& trozo) {
+    std::size_t n = 0;
+    for (std::size_t p = texto.find(trozo); p != std::string::npos; p = texto.find(trozo, p + 1))
+        ++n;
+    return n;
+}
+
+std::string hex2(const std::string& texto) {
+    char h[33];
+    talmir::md2_hex(reinterpret_cast<const unsigned char*>(texto.data()), texto.size(), h);
+    return h;
+}
+
+std::string hex5(const std::string& texto) {
+    char h[33];
+    talmir::md5_hex(reinterpret_cast<const unsigned char*>(texto.data()), texto.size(), h);
+    return h;
+}
+
+std::string mayusculas(std::string s) {
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
+    return s;
 }
 
 std::string id_linea() {

@@ -67,6 +67,16 @@ Resultado estacion(const Raiz& raiz, const std::string& indicativo, int llamada,
 
 // The identification line a first call begins with.
 std::string id_linea();
+// The banner, byte for byte.
+extern const char kBanner[];
+
+// How many times the piece stands in the text.
+std::size_t cuenta(const std::string& texto, const std::string& trozo);
+// MD2 and MD5 of a text as 32 lowercase hexadecimal digits.
+std::string hex2(const std::string& texto);
+std::string hex5(const std::string& texto);
+// a to z in capitals.
+std::string mayusculas(std::string s);
 
 // For tests that call the library in this process: a fresh root made the
 // current directory, the globals at their start-of-run values, the built-in

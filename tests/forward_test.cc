@@ -15,20 +15,13 @@
 
 namespace {
 
+using prueba::hex2;
+using prueba::hex5;
+using prueba::mayusculas;
+
 using namespace talmir;
 
 const std::string RETO = prueba::Raiz::trabajo("N0BBS0.tmp");
-
-std::string hex2(const std::string& t) {
-    char h[33];
-    md2_hex(reinterpret_cast<const unsigned char*>(t.data()), t.size(), h);
-    return h;
-}
-std::string hex5(const std::string& t) {
-    char h[33];
-    md5_hex(reinterpret_cast<const unsigned char*>(t.data()), t.size(), h);
-    return h;
-}
 
 class Forward : public prueba::EnProceso {
    protected:

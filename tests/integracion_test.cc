@@ -26,13 +26,6 @@ std::string sin_hora(const std::string& informe) {
     return informe.substr(0, a) + "[HORA]" + informe.substr(b);
 }
 
-std::size_t cuenta(const std::string& texto, const std::string& trozo) {
-    std::size_t n = 0;
-    for (std::size_t p = texto.find(trozo); p != std::string::npos; p = texto.find(trozo, p + 1))
-        ++n;
-    return n;
-}
-
 TEST(Errores, InformeCorreoUnaVezYMarca) {
     Raiz raiz;
     raiz.fbb_basico();

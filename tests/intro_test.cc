@@ -22,18 +22,6 @@ using talmir::cfg;
 using talmir::infbbs;
 using talmir::usuario;
 
-// The built-in texts that these messages use.
-void textos() {
-    const char* t[][2] = {{"12", "Port"},
-                          {"18", "NEW USER"},
-                          {"19", "Callsign"},
-                          {"20", "connected to the system at first time"},
-                          {"28", "Welcome!"}};
-    for (const auto& p : t) {
-        talmir::copia(talmir::lenguaje[std::atoi(p[0])], sizeof talmir::lenguaje[0], p[1]);
-    }
-}
-
 std::string registro(const std::string& indic, unsigned char lang) {
     std::string r(talmir::INFSYS_TAM_REGISTRO, '\0');
     r.replace(0, indic.size(), indic);
@@ -45,7 +33,6 @@ class Intro : public prueba::EnProceso {
    protected:
     void SetUp() override {
         prueba::EnProceso::SetUp();
-        textos();
         talmir::leido_init = 1;
         talmir::leido_cfg = 1;
         talmir::copia(infbbs.id, sizeof infbbs.id, "N0BBS");

@@ -25,20 +25,6 @@ using talmir::cfg;
 using talmir::infbbs;
 using talmir::usuario;
 
-void textos() {
-    const char* t[][2] = {{"12", "Port"},
-                          {"15", "Log of not autorized connection attemps"},
-                          {"16", "Log of failed password attemps"},
-                          {"17", "Log file"},
-                          {"19", "Callsign"},
-                          {"21", "time"},
-                          {"22", "date"},
-                          {"29", "Connections log"}};
-    for (const auto& p : t) {
-        talmir::copia(talmir::lenguaje[std::atoi(p[0])], sizeof talmir::lenguaje[0], p[1]);
-    }
-}
-
 std::string columnas() {
     return std::string(9, ' ') + "CALLSIGN" + std::string(9, ' ') + "PORT" + std::string(10, ' ') +
            "TIME" + std::string(16, ' ') + "DATE";
@@ -73,7 +59,6 @@ class Log : public prueba::EnProceso {
    protected:
     void SetUp() override {
         prueba::EnProceso::SetUp();
-        textos();
         struct tm t = {};
         t.tm_year = 126;
         t.tm_mon = 11;

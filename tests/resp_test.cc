@@ -14,27 +14,15 @@
 
 namespace {
 
+using prueba::hex2;
+using prueba::hex5;
+using prueba::mayusculas;
+
 using namespace talmir;
 
 const std::string RETO = prueba::Raiz::trabajo("N0CALL0.tmp");
 const char* const DENEGADO = "\n*** MISTAKEN IDENTITY - DENIED ACCESS!\n\n";
 const char* const RESTRINGIDO = "\n*** MISTAKEN IDENTITY - Restrictions applied.\n";
-
-std::string hex2(const std::string& t) {
-    char h[33];
-    md2_hex(reinterpret_cast<const unsigned char*>(t.data()), t.size(), h);
-    return h;
-}
-std::string hex5(const std::string& t) {
-    char h[33];
-    md5_hex(reinterpret_cast<const unsigned char*>(t.data()), t.size(), h);
-    return h;
-}
-std::string mayusculas(std::string s) {
-    for (char& c : s)
-        if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
-    return s;
-}
 
 const std::string MD2 = hex2("0123456789secreto");
 const std::string MD5 = hex5("0123456789secreto");

@@ -11,15 +11,6 @@
 namespace prueba {
 namespace {
 
-const char kBanner[] =
-    "\n"
-    "\t\t\t   ***** TALMIR v4.1\xE1"
-    "2 *****\n"
-    "\t\t  Autentificador de usuarios para BBS radio\n"
-    "\t\t  Este software ha de ser ejecutado por FBB\n"
-    "\n"
-    "\n";
-
 // A configuration that filters no port: every station is let in.
 const std::string kSinFiltro = config_basica("");
 

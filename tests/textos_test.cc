@@ -9,22 +9,6 @@
 namespace prueba {
 namespace {
 
-const char kBanner[] =
-    "\n"
-    "\t\t\t   ***** TALMIR v4.1\xE1"
-    "2 *****\n"
-    "\t\t  Autentificador de usuarios para BBS radio\n"
-    "\t\t  Este software ha de ser ejecutado por FBB\n"
-    "\n"
-    "\n";
-
-std::size_t cuenta(const std::string& texto, const std::string& trozo) {
-    std::size_t n = 0;
-    for (std::size_t p = texto.find(trozo); p != std::string::npos; p = texto.find(trozo, p + 1))
-        ++n;
-    return n;
-}
-
 // A 360-byte inf.sys record: the callsign at 0, the language number at 93.
 std::string registro(const std::string& indicativo, int idioma) {
     std::string r(360, '\0');
