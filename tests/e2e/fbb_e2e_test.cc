@@ -73,8 +73,14 @@ std::string desde_id(const std::string& s) {
     return i == std::string::npos ? "<no identification line in: " + s + ">" : s.substr(i);
 }
 
-// FBB's prompt ends its greeting and every command's answer.
-const char kPrompt[] = ">\r\n";
+// FBB's prompt ends its greeting and every command's answer: a line naming
+// the BBS and ending in ">" ("(1) N0BBS BBS (H for help) >", "(1) N0BBS BBS>",
+// "2:N0BBS (A,B,...) >").
+std::string prompt(Estacion& e) {
+    return e.hasta_linea([](const std::string& l) {
+        return l.find("N0BBS") != std::string::npos && !l.empty() && l.back() == '>';
+    });
+}
 
 class FbbReal : public ::testing::Test {
    protected:
@@ -153,7 +159,7 @@ TEST_F(FbbReal, NormalRespuestaBuenaYSaludoDeFbb) {
     std::string respuesta = r.cinco("Secreto7");
     e.envia(respuesta);
     // The introduction text, then FBB's greeting and prompt.
-    std::string saludo = e.hasta(kPrompt);
+    std::string saludo = prompt(e);
     ASSERT_FALSE(saludo.empty()) << e.todo();
     EXPECT_EQ(saludo.rfind(crlf(std::string("\n") + kIntro), 0), 0u) << saludo;
     EXPECT_NE(saludo.find("N0BBS BBS"), std::string::npos) << saludo;
@@ -203,7 +209,7 @@ TEST_F(FbbReal, NormalRespuestaEntrePalabras) {
     // FBB splits the line into words: talmir gets "xx", the answer and "yy".
     std::string respuesta = r.cinco("Secreto7");
     e.envia("xx  " + respuesta + " yy");
-    std::string saludo = e.hasta(kPrompt);
+    std::string saludo = prompt(e);
     ASSERT_FALSE(saludo.empty()) << e.todo();
     EXPECT_EQ(saludo.rfind(crlf(std::string("\n") + kIntro), 0), 0u) << saludo;
     e.envia("B");
@@ -228,7 +234,7 @@ TEST_F(FbbReal, MdConElResumenMd5) {
     EXPECT_EQ(desde_id(r.texto), kId + r.linea);
     std::string resumen = e2e::md5_hex(r.cifras + "Clave2024");
     e.envia(resumen);
-    std::string saludo = e.hasta(kPrompt);
+    std::string saludo = prompt(e);
     ASSERT_FALSE(saludo.empty()) << e.todo();
     EXPECT_EQ(saludo.rfind(crlf(std::string("\n") + kIntro), 0), 0u) << saludo;
     e.envia("B");
@@ -250,14 +256,14 @@ TEST_F(FbbReal, MdRespuestaLlanaSoloLectura) {
     Reto r = lee_reto(e);
     ASSERT_TRUE(r.valido()) << e.todo();
     e.envia(r.cinco("Clave2024"));
-    std::string saludo = e.hasta(kPrompt);
+    std::string saludo = prompt(e);
     ASSERT_FALSE(saludo.empty()) << e.todo();
     const std::string aviso = crlf("\n*** Answer not in MD format - Restrictions applied.\n" +
                                    std::string("\n") + kIntro);
     EXPECT_EQ(saludo.rfind(aviso, 0), 0u) << saludo;
     // FBB's read-only access: a message to anyone but the sysop is refused.
     e.envia("SP N0NRM");
-    std::string sp = e.hasta(kPrompt);
+    std::string sp = prompt(e);
     EXPECT_NE(sp.find("*** Error : read-only mode"), std::string::npos) << sp;
     e.envia("B");
     EXPECT_TRUE(e.cierre());
@@ -274,7 +280,7 @@ TEST_F(FbbReal, RetenidosFbbRetieneElMensaje) {
     arranca(bbs, Config());
     Estacion e;
     ASSERT_TRUE(e.entra(bbs.puerto(), "N0HLD"));
-    std::string saludo = e.hasta(kPrompt);
+    std::string saludo = prompt(e);
     ASSERT_FALSE(saludo.empty()) << e.todo();
     // The identification line alone, then FBB's greeting.
     std::string propio = desde_id(saludo);
@@ -286,7 +292,7 @@ TEST_F(FbbReal, RetenidosFbbRetieneElMensaje) {
     EXPECT_FALSE(e.hasta("/EX").empty()) << e.todo();  // the text, ended by /EX
     e.envia("One line of text.");
     e.envia("/EX");
-    std::string fin = e.hasta(kPrompt);
+    std::string fin = prompt(e);
     EXPECT_NE(fin.find("Message accepted and held for sysop revision prior to release."),
               std::string::npos)
         << fin;
@@ -330,7 +336,7 @@ TEST_F(FbbReal, FiltroApagadoYEncendido) {
         // An excluded station gets the identification line alone and is let in.
         Estacion e;
         ASSERT_TRUE(e.entra(bbs.puerto(), "N0EXC"));
-        std::string saludo = e.hasta(kPrompt);
+        std::string saludo = prompt(e);
         ASSERT_FALSE(saludo.empty()) << e.todo();
         std::string propio = desde_id(saludo);
         EXPECT_EQ(propio.rfind(kId, 0), 0u) << propio;
@@ -367,7 +373,7 @@ TEST_F(FbbReal, PuertoCerradoConPbbs) {
     {
         Estacion e;
         ASSERT_TRUE(e.entra(bbs.puerto(), "N0OPN"));
-        std::string saludo = e.hasta(kPrompt);
+        std::string saludo = prompt(e);
         ASSERT_FALSE(saludo.empty()) << e.todo();
         EXPECT_EQ(desde_id(saludo).rfind(kId + crlf(std::string("\n") + kIntro), 0), 0u) << saludo;
         e.envia("B");
@@ -421,12 +427,12 @@ TEST_F(FbbReal, IdiomaDeInfSysTrasOl) {
     {
         Estacion e;
         ASSERT_TRUE(e.entra(bbs.puerto(), "N0LNG"));
-        std::string saludo = e.hasta(kPrompt);
+        std::string saludo = prompt(e);
         ASSERT_FALSE(saludo.empty()) << e.todo();
         EXPECT_EQ(desde_id(saludo).rfind(kId + crlf(std::string("\n") + kIntro), 0), 0u) << saludo;
         // FBB's second language of langue.sys: FRANCAIS.
         e.envia("OL 2");
-        std::string ol = e.hasta(kPrompt);
+        std::string ol = prompt(e);
         EXPECT_NE(ol.find("Francais"), std::string::npos) << ol;
         e.envia("B");
         EXPECT_TRUE(e.cierre());
@@ -434,7 +440,7 @@ TEST_F(FbbReal, IdiomaDeInfSysTrasOl) {
     {
         Estacion e;
         ASSERT_TRUE(e.entra(bbs.puerto(), "N0LNG"));
-        std::string saludo = e.hasta(kPrompt);
+        std::string saludo = prompt(e);
         ASSERT_FALSE(saludo.empty()) << e.todo();
         EXPECT_EQ(desde_id(saludo).rfind(kId + crlf(std::string("\n") + kIntroFr), 0), 0u)
             << saludo;
@@ -454,7 +460,7 @@ TEST_F(FbbReal, AvisoDeNuevoUsuarioYErrorLlegadosPorFbb) {
     {
         Estacion e;
         ASSERT_TRUE(e.entra(bbs.puerto(), "N0NEW"));
-        ASSERT_FALSE(e.hasta(kPrompt).empty()) << e.todo();
+        ASSERT_FALSE(prompt(e).empty()) << e.todo();
         e.envia("B");
         EXPECT_TRUE(e.cierre());
     }
@@ -471,9 +477,9 @@ TEST_F(FbbReal, AvisoDeNuevoUsuarioYErrorLlegadosPorFbb) {
 
     Estacion s;
     ASSERT_TRUE(s.entra(bbs.puerto(), "N0SYS"));
-    ASSERT_FALSE(s.hasta(kPrompt).empty()) << s.todo();
+    ASSERT_FALSE(prompt(s).empty()) << s.todo();
     s.envia("L");
-    std::string lista = s.hasta(kPrompt);
+    std::string lista = prompt(s);
     // "101    PNL    102 N0SYS         TALMIR 1207/1630 NEW USER"
     static const std::regex linea(R"((\d+) +P\S* +\d+ N0SYS +TALMIR +\S+ ([^\r\n]*)\r\n)");
     std::vector<std::pair<std::string, std::string>> mensajes;  // number, subject
@@ -483,11 +489,11 @@ TEST_F(FbbReal, AvisoDeNuevoUsuarioYErrorLlegadosPorFbb) {
     std::vector<std::string> cuerpos;
     for (const auto& [numero, asunto] : mensajes) {
         s.envia("R " + numero);
-        std::string texto = s.hasta(kPrompt);
+        std::string texto = prompt(s);
         std::size_t i = texto.find(
             "[TALMIR v4.1\xE1"
             "2] - ");
-        ASSERT_NE(i, std::string::npos) << texto;
+        ASSERT_NE(i, std::string::npos) << s.todo();
         std::size_t j = texto.find("\r\n", i);
         std::size_t k = texto.find("\r\n         --- End of message", j);
         ASSERT_NE(k, std::string::npos) << texto;
@@ -538,7 +544,7 @@ TEST_F(FbbReal, ForwardCincoAlSocioQueReta) {
     arranca(bbs, Config());
     Estacion s;
     ASSERT_TRUE(s.entra(bbs.puerto(), "N0SYS"));
-    ASSERT_FALSE(s.hasta(kPrompt).empty()) << s.todo();
+    ASSERT_FALSE(prompt(s).empty()) << s.todo();
     s.envia("FW N2BBS");
     ASSERT_FALSE(s.hasta("Forwarding N2BBS").empty()) << s.todo();
     bool llamo = false;

@@ -482,6 +482,24 @@ std::string Estacion::hasta(const std::string& marca, int ms) {
     }
 }
 
+std::string Estacion::hasta_linea(const std::function<bool(const std::string&)>& es, int ms) {
+    auto fin = Reloj::now() + std::chrono::milliseconds(ms);
+    std::size_t desde = pos_;
+    for (;;) {
+        std::size_t i;
+        while ((i = recibido_.find("\r\n", desde)) != std::string::npos) {
+            if (es(recibido_.substr(desde, i - desde))) {
+                std::string r = recibido_.substr(pos_, i + 2 - pos_);
+                pos_ = i + 2;
+                return r;
+            }
+            desde = i + 2;
+        }
+        if (cerrada_ || fd_ < 0 || Reloj::now() >= fin) return "";
+        lee(ms_hasta(fin));
+    }
+}
+
 bool Estacion::cierre(int ms) {
     auto fin = Reloj::now() + std::chrono::milliseconds(ms);
     while (!cerrada_ && fd_ >= 0 && Reloj::now() < fin) lee(ms_hasta(fin));

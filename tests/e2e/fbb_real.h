@@ -4,6 +4,7 @@
 // a fake partner BBS that FBB calls to forward.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -115,6 +116,9 @@ class Estacion {
     // Reads until the untaken text holds `marca`; returns the untaken text
     // up to and including it, and takes it. Empty after `ms` without it.
     std::string hasta(const std::string& marca, int ms = 15000);
+    // The same up to and including the first whole line (ended by CR LF)
+    // for which `es` holds.
+    std::string hasta_linea(const std::function<bool(const std::string&)>& es, int ms = 15000);
     // Reads until FBB closes the connection (true) or `ms` pass (false); the
     // untaken text is then in resto().
     bool cierre(int ms = 15000);
