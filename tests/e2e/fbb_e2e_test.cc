@@ -73,6 +73,15 @@ std::string desde_id(const std::string& s) {
     return i == std::string::npos ? "<no identification line in: " + s + ">" : s.substr(i);
 }
 
+// What the station got from talmir's identification line on: first exactly
+// talmir's text `propio`, then FBB's greeting ("N0BBS BBS, ...").
+::testing::AssertionResult luego_saludo(const std::string& visto, const std::string& propio) {
+    if (visto.rfind(propio + "N0BBS BBS", 0) == 0) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "expected talmir's text\n"
+                                         << propio << "\nthen FBB's greeting, got\n"
+                                         << visto;
+}
+
 // FBB's prompt ends its greeting and every command's answer: a line naming
 // the BBS and ending in ">" ("(1) N0BBS BBS (H for help) >", "(1) N0BBS BBS>",
 // "2:N0BBS (A,B,...) >").
@@ -161,7 +170,7 @@ TEST_F(FbbReal, NormalRespuestaBuenaYSaludoDeFbb) {
     // The introduction text, then FBB's greeting and prompt.
     std::string saludo = prompt(e);
     ASSERT_FALSE(saludo.empty()) << e.todo();
-    EXPECT_EQ(saludo.rfind(crlf(std::string("\n") + kIntro), 0), 0u) << saludo;
+    EXPECT_TRUE(luego_saludo(saludo, crlf(std::string("\n") + kIntro)));
     EXPECT_NE(saludo.find("N0BBS BBS"), std::string::npos) << saludo;
     e.envia("B");
     EXPECT_TRUE(e.cierre());
@@ -211,7 +220,7 @@ TEST_F(FbbReal, NormalRespuestaEntrePalabras) {
     e.envia("xx  " + respuesta + " yy");
     std::string saludo = prompt(e);
     ASSERT_FALSE(saludo.empty()) << e.todo();
-    EXPECT_EQ(saludo.rfind(crlf(std::string("\n") + kIntro), 0), 0u) << saludo;
+    EXPECT_TRUE(luego_saludo(saludo, crlf(std::string("\n") + kIntro)));
     e.envia("B");
     EXPECT_TRUE(e.cierre());
     bbs.para();
@@ -236,7 +245,7 @@ TEST_F(FbbReal, MdConElResumenMd5) {
     e.envia(resumen);
     std::string saludo = prompt(e);
     ASSERT_FALSE(saludo.empty()) << e.todo();
-    EXPECT_EQ(saludo.rfind(crlf(std::string("\n") + kIntro), 0), 0u) << saludo;
+    EXPECT_TRUE(luego_saludo(saludo, crlf(std::string("\n") + kIntro)));
     e.envia("B");
     EXPECT_TRUE(e.cierre());
     bbs.para();
@@ -260,7 +269,7 @@ TEST_F(FbbReal, MdRespuestaLlanaSoloLectura) {
     ASSERT_FALSE(saludo.empty()) << e.todo();
     const std::string aviso = crlf("\n*** Answer not in MD format - Restrictions applied.\n" +
                                    std::string("\n") + kIntro);
-    EXPECT_EQ(saludo.rfind(aviso, 0), 0u) << saludo;
+    EXPECT_TRUE(luego_saludo(saludo, aviso));
     // FBB's read-only access: a message to anyone but the sysop is refused.
     e.envia("SP N0NRM");
     std::string sp = prompt(e);
@@ -283,9 +292,7 @@ TEST_F(FbbReal, RetenidosFbbRetieneElMensaje) {
     std::string saludo = prompt(e);
     ASSERT_FALSE(saludo.empty()) << e.todo();
     // The identification line alone, then FBB's greeting.
-    std::string propio = desde_id(saludo);
-    EXPECT_EQ(propio.rfind(kId, 0), 0u) << propio;
-    EXPECT_EQ(propio.find(crlf(kIntro)), std::string::npos) << propio;
+    EXPECT_TRUE(luego_saludo(desde_id(saludo), kId));
     e.envia("SP N0NRM");
     EXPECT_FALSE(e.hasta("N0NRM : ").empty()) << e.todo();  // the title
     e.envia("Held for the sysop");
@@ -332,19 +339,19 @@ TEST_F(FbbReal, FiltroApagadoYEncendido) {
     e2e::Ejecucion off = bbs.filtro({"-off"});
     EXPECT_EQ(off.codigo, 0);
     EXPECT_NE(off.salida.find("***** TALMIR v4.1"), std::string::npos) << off.salida;
+    EXPECT_TRUE(bbs.existe(Bbs::trabajo("talmir.sta")));
     {
         // An excluded station gets the identification line alone and is let in.
         Estacion e;
         ASSERT_TRUE(e.entra(bbs.puerto(), "N0EXC"));
         std::string saludo = prompt(e);
         ASSERT_FALSE(saludo.empty()) << e.todo();
-        std::string propio = desde_id(saludo);
-        EXPECT_EQ(propio.rfind(kId, 0), 0u) << propio;
-        EXPECT_EQ(propio.find(crlf(kExcluido)), std::string::npos) << propio;
+        EXPECT_TRUE(luego_saludo(desde_id(saludo), kId));
         e.envia("B");
         EXPECT_TRUE(e.cierre());
     }
     EXPECT_EQ(bbs.filtro({"-on"}).codigo, 0);
+    EXPECT_FALSE(bbs.existe(Bbs::trabajo("talmir.sta")));
     {
         Estacion e;
         ASSERT_TRUE(e.entra(bbs.puerto(), "N0EXC"));
@@ -362,6 +369,7 @@ TEST_F(FbbReal, PuertoCerradoConPbbs) {
     Bbs bbs;
     arranca(bbs, Config());
     EXPECT_EQ(bbs.filtro({"-pbbs", "1"}).codigo, 0);
+    EXPECT_TRUE(bbs.existe(Bbs::trabajo("1.prt")));
     {
         // FBB's default flags for a new user have neither 8 nor 16.
         Estacion e;
@@ -375,7 +383,7 @@ TEST_F(FbbReal, PuertoCerradoConPbbs) {
         ASSERT_TRUE(e.entra(bbs.puerto(), "N0OPN"));
         std::string saludo = prompt(e);
         ASSERT_FALSE(saludo.empty()) << e.todo();
-        EXPECT_EQ(desde_id(saludo).rfind(kId + crlf(std::string("\n") + kIntro), 0), 0u) << saludo;
+        EXPECT_TRUE(luego_saludo(desde_id(saludo), kId + crlf(std::string("\n") + kIntro)));
         e.envia("B");
         EXPECT_TRUE(e.cierre());
     }
@@ -429,7 +437,7 @@ TEST_F(FbbReal, IdiomaDeInfSysTrasOl) {
         ASSERT_TRUE(e.entra(bbs.puerto(), "N0LNG"));
         std::string saludo = prompt(e);
         ASSERT_FALSE(saludo.empty()) << e.todo();
-        EXPECT_EQ(desde_id(saludo).rfind(kId + crlf(std::string("\n") + kIntro), 0), 0u) << saludo;
+        EXPECT_TRUE(luego_saludo(desde_id(saludo), kId + crlf(std::string("\n") + kIntro)));
         // FBB's second language of langue.sys: FRANCAIS.
         e.envia("OL 2");
         std::string ol = prompt(e);
