@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <thread>
 
 #include "auth/md5c.h"
@@ -151,8 +152,15 @@ std::string palabras(const std::string& s) {
     return r;
 }
 
+int hora_utc() {
+    std::time_t t = std::time(nullptr);
+    std::tm tm;
+    return gmtime_r(&t, &tm) != nullptr ? tm.tm_hour : 0;
+}
+
 std::vector<std::string> entorno_base(const std::string& fbbconf) {
-    std::vector<std::string> env = {"PATH=/usr/sbin:/usr/bin:/sbin:/bin", "FBBCONF=" + fbbconf};
+    std::vector<std::string> env = {"PATH=/usr/sbin:/usr/bin:/sbin:/bin", "TZ=UTC",
+                                    "FBBCONF=" + fbbconf};
     for (const char* v : {"ASAN_OPTIONS", "UBSAN_OPTIONS", "LSAN_OPTIONS"}) {
         if (const char* valor = std::getenv(v)) env.push_back(std::string(v) + "=" + valor);
     }
@@ -266,7 +274,11 @@ Bbs::Bbs(const Opciones& o) {
         "/mail/mail.in\n"
         "localtime = 0\n"
         "# New users straight to the prompt, without FBB's questions.\n"
-        "askinfo = NO\n";
+        "askinfo = NO\n"
+        "# FBB's nightly housekeeping (message cleanup, every link cut a quarter\n"
+        "# of an hour later) far from this run: twelve hours off.\n"
+        "housekeeping = " +
+        std::to_string((hora_utc() + 12) % 24) + "\n";
     for (const auto& l : o.fbb_conf_extra) conf += l + "\n";
     escribe("etc/ax25/fbb/fbb.conf", conf);
 
