@@ -3,7 +3,7 @@
 # `apt-get install ./talmir_*.deb`, checks that it works there (the
 # programs, `man talmir`, FBB's c_filter link, the working directory and its
 # configuration links), and purges it again. It changes the real system:
-# run it only on a disposable machine (tools/test.sh runs it when CI is set).
+# run it only on a disposable machine, or with --overlay (as tools/test.sh does).
 #
 # Usage: bash tools/apt_deb.sh [--overlay] [DIR]   (DIR holds talmir_*.deb;
 # without one there, tools/deb.sh builds it in DIR, default build-deb). Root

@@ -2,9 +2,8 @@
 # Builds talmir and runs every test: the normal build (warnings are errors,
 # the Debian package built and inspected among its tests), the same suite
 # under AddressSanitizer and UndefinedBehaviorSanitizer, the clang-format
-# check of the sources and the rendering of the manual pages. With CI set
-# (or TALMIR_TEST_APT=1 on a disposable machine) also the package's
-# installation into the real system with apt-get.
+# check of the sources and the rendering of the manual pages; as root also
+# the package's installation with apt-get, in an overlay of the system.
 #
 # Usage: bash tools/test.sh   (as root on a fresh Debian machine: it installs
 # what is missing with apt-get; as another user everything must be there).
@@ -95,14 +94,14 @@ else
     resumen+=("man pages: ${#paginas[@]} render without warnings (${paginas[*]})")
 fi
 
-# --- The package in the real system: CI (CI set) or a disposable machine
-# (TALMIR_TEST_APT=1) only. ctest has installed it into a scratch root
-# already (label deb); this installs it the way a sysop does, with apt-get,
-# checks that it works there, and purges it again.
-if [ -n "${CI:-}${TALMIR_TEST_APT:-}" ] && [ "$(id -u)" = 0 ] && [ -f /etc/debian_version ]; then
+# --- The package installed the way a sysop does, with apt-get, as root on
+# Debian: inside a private mount namespace whose /usr, /var and /etc are
+# overlays, so that this machine is left as it was. ctest has installed it
+# into a scratch root already (label deb).
+if [ "$(id -u)" = 0 ] && [ -f /etc/debian_version ]; then
     echo
-    echo "== apt-get install ./talmir_*.deb into this (disposable) system"
-    if bash tools/apt_deb.sh build-test/paquete-deb; then
+    echo "== apt-get install ./talmir_*.deb (in an overlay of this system)"
+    if bash tools/apt_deb.sh --overlay build-test/paquete-deb; then
         resumen+=("apt-get: the package installs, man talmir works, purged again")
     else
         fallos+=("apt-get install of the package")
