@@ -12,7 +12,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 # --- What a fresh Debian machine lacks --------------------------------------
-paquetes=(cmake make g++ libgtest-dev googletest clang-format man-db groff-base)
+# fbb: the real BBS (xfbbd) for the end-to-end tests (ctest label e2e).
+paquetes=(cmake make g++ libgtest-dev googletest clang-format man-db groff-base fbb)
 faltan=()
 for p in "${paquetes[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || faltan+=("$p")
