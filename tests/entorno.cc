@@ -119,10 +119,23 @@ void Raiz::fbb_basico() const {
 
 Resultado ejecuta(const Raiz& raiz, const std::vector<std::string>& args,
                   const std::vector<std::string>& entorno) {
+    Arranque arranque;
+    arranque.entorno = entorno;
+    return ejecuta(raiz, args, arranque);
+}
+
+Resultado ejecuta(const Raiz& raiz, const std::vector<std::string>& args,
+                  const Arranque& arranque) {
     Resultado r;
     int out[2], err[2];
-    if (pipe(out) != 0 || pipe(err) != 0) return r;
+    // Close on exec: a run started by another thread at the same moment must
+    // not hold this run's pipes open.
+    if (pipe2(out, O_CLOEXEC) != 0 || pipe2(err, O_CLOEXEC) != 0) return r;
     pid_t pid = fork();
+    if (pid < 0) {
+        for (int fd : {out[0], out[1], err[0], err[1]}) close(fd);
+        return r;
+    }
     if (pid == 0) {
         if (chdir(raiz.dir().c_str()) != 0) _exit(127);
         int nulo = open("/dev/null", O_RDONLY);
@@ -131,14 +144,15 @@ Resultado ejecuta(const Raiz& raiz, const std::vector<std::string>& args,
         dup2(err[1], 2);
         close(out[0]);
         close(err[0]);
+        if (arranque.antes) arranque.antes();
         std::vector<char*> argv;
-        std::string programa = TALMIR_BIN;
+        std::string programa = arranque.programa.empty() ? TALMIR_BIN : arranque.programa;
         argv.push_back(programa.data());
         std::vector<std::string> copia_args = args;
         for (auto& a : copia_args) argv.push_back(a.data());
         argv.push_back(nullptr);
         std::vector<std::string> env = {"PATH=/usr/bin:/bin", "TZ=UTC"};
-        for (const auto& e : entorno) env.push_back(e);
+        for (const auto& e : arranque.entorno) env.push_back(e);
         std::vector<char*> envp;
         for (auto& e : env) envp.push_back(e.data());
         envp.push_back(nullptr);
@@ -159,14 +173,20 @@ Resultado ejecuta(const Raiz& raiz, const std::vector<std::string>& args,
     return r;
 }
 
-Resultado estacion(const Raiz& raiz, const std::string& indicativo, int llamada, int mascara,
-                   int nuevo, int puerto, const std::string& respuesta,
-                   const std::vector<std::string>& entorno) {
+std::vector<std::string> args_estacion(const std::string& indicativo, int llamada, int mascara,
+                                       int nuevo, int puerto, const std::string& respuesta) {
     std::vector<std::string> args = {
         indicativo, std::to_string(llamada), std::to_string(mascara), std::to_string(nuevo),
         "0",        std::to_string(puerto)};
     if (!respuesta.empty()) args.push_back(respuesta);
-    return ejecuta(raiz, args, entorno);
+    return args;
+}
+
+Resultado estacion(const Raiz& raiz, const std::string& indicativo, int llamada, int mascara,
+                   int nuevo, int puerto, const std::string& respuesta,
+                   const std::vector<std::string>& entorno) {
+    return ejecuta(raiz, args_estacion(indicativo, llamada, mascara, nuevo, puerto, respuesta),
+                   entorno);
 }
 
 const char kBanner[] =
