@@ -147,6 +147,28 @@ bool escribe_todo(int fd, const void* datos, std::size_t n) {
     return true;
 }
 
+bool anexa_entero(int fd, const void* datos, std::size_t n) {
+    struct stat antes;
+    if (fstat(fd, &antes) != 0) return escribe_todo(fd, datos, n);
+    const char* p = static_cast<const char*>(datos);
+    std::size_t escrito = 0;
+    while (escrito < n) {
+        ssize_t w = write(fd, p + escrito, n - escrito);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) break;
+        escrito += static_cast<std::size_t>(w);
+    }
+    if (escrito == n) return true;
+    // The file ends with this writer's bytes only if it grew by them alone.
+    struct stat despues;
+    if (escrito > 0 && fstat(fd, &despues) == 0 &&
+        despues.st_size == antes.st_size + static_cast<off_t>(escrito) &&
+        ftruncate(fd, antes.st_size) != 0) {
+        // Nothing more can be done: the write is reported as failed.
+    }
+    return false;
+}
+
 bool lee_linea(std::FILE* f, char* buf, std::size_t size, bool* larga) {
     if (larga != nullptr) *larga = false;
     if (size < 2) {

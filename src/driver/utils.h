@@ -53,6 +53,10 @@ bool existe(const char* ruta);
 int crea_exclusivo(const char* ruta, unsigned modo = 0666);
 // Writes all of the bytes, retrying short writes and EINTR.
 bool escribe_todo(int fd, const void* datos, std::size_t n);
+// Appends all of the bytes to a file opened with O_APPEND, or none: when the
+// write stops part way (a full disk), the part written is cut off again,
+// provided that no other writer has appended after it meanwhile.
+bool anexa_entero(int fd, const void* datos, std::size_t n);
 
 // Reads one line of a text file into buf (at most size-1 characters, without
 // the line end). The rest of a longer line is read and dropped; *larga tells

@@ -187,7 +187,7 @@ bool cierra_mailin(MAILIN* fpmail) {
     } else {
         ok = fpmail->bloqueo_propio
                  ? anexa(fpmail->fd, fpmail->texto)
-                 : escribe_todo(fpmail->fd, fpmail->texto.data(), fpmail->texto.size());
+                 : anexa_entero(fpmail->fd, fpmail->texto.data(), fpmail->texto.size());
         if (close(fpmail->fd) != 0) ok = false;
         fpmail->fd = -1;
         if (fpmail->bloqueo_propio) unlink(infbbs.fch_bloq_correo);

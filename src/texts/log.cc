@@ -135,7 +135,8 @@ void escribe_log(const char* ruta, const char* titulo) {
     for (int i = 0; i < LOG_INTENTOS; ++i) {
         int fd = abre_anexo(ruta);
         if (fd >= 0) {
-            escribe_todo(fd, linea.data(), linea.size());
+            // No half entry stays for the next one to follow.
+            anexa_entero(fd, linea.data(), linea.size());
             close(fd);
             return;
         }
