@@ -260,7 +260,16 @@ Archivo Archivo::abre(const char* ruta, const char* modo) {
     }
     m[j++] = 'e';  // close on exec
     m[j] = '\0';
-    return Archivo(std::fopen(ruta, m));
+    std::FILE* f = std::fopen(ruta, m);
+    // A directory opens for reading but reads nothing: it is no file of the
+    // program, and counts as one that cannot be opened.
+    struct stat st;
+    if (f != nullptr && fstat(fileno(f), &st) == 0 && S_ISDIR(st.st_mode)) {
+        std::fclose(f);
+        errno = EISDIR;
+        return Archivo();
+    }
+    return Archivo(f);
 }
 
 bool Archivo::cierra() {

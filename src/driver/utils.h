@@ -100,7 +100,8 @@ class Archivo {
     Archivo& operator=(Archivo&& o) noexcept;
     ~Archivo() { cierra(); }
 
-    // Every file of the program is opened through here.
+    // Every file of the program is opened through here. A directory does
+    // not open.
     static Archivo abre(const char* ruta, const char* modo);
 
     std::FILE* get() const { return f_; }
