@@ -128,6 +128,18 @@ bool copia_apartado(int fd_import, const char* apartado) {
     return ok;
 }
 
+// True when the path is a regular file that this run can read: only such a
+// pending file is moved aside. Any other (a directory, a file the run may
+// not read) stays under its own name, where the sysop finds it.
+bool se_puede_mover(const char* ruta) {
+    int fd = open(ruta, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return false;
+    struct stat st;
+    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
+    close(fd);
+    return ok;
+}
+
 }  // namespace
 
 bool abre_mailin(MAILIN* fpmail) {
@@ -214,7 +226,8 @@ void correo_pendiente(char* r_buf) {
     // What an earlier run could not copy goes first, in its order.
     bool ok = true;
     if (existe(apartado)) ok = copia_apartado(fd, apartado);
-    if (ok && !existe(apartado) && rename(pendiente, apartado) == 0) copia_apartado(fd, apartado);
+    if (ok && !existe(apartado) && se_puede_mover(pendiente) && rename(pendiente, apartado) == 0)
+        copia_apartado(fd, apartado);
     close(fd);
     unlink(infbbs.fch_bloq_correo);
 }
