@@ -1,6 +1,7 @@
 #include "driver/utils.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -167,6 +168,19 @@ bool anexa_entero(int fd, const void* datos, std::size_t n) {
         // Nothing more can be done: the write is reported as failed.
     }
     return false;
+}
+
+int bloquea(int fd, int operacion) {
+    int r;
+    while ((r = flock(fd, operacion)) != 0 && errno == EINTR) {
+    }
+    return r;
+}
+
+bool es_el_mismo(int fd, const char* ruta) {
+    struct stat abierto, nombrado;
+    if (fstat(fd, &abierto) != 0 || stat(ruta, &nombrado) != 0) return false;
+    return abierto.st_dev == nombrado.st_dev && abierto.st_ino == nombrado.st_ino;
 }
 
 bool lee_linea(std::FILE* f, char* buf, std::size_t size, bool* larga) {

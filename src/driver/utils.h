@@ -58,6 +58,12 @@ bool escribe_todo(int fd, const void* datos, std::size_t n);
 // provided that no other writer has appended after it meanwhile.
 bool anexa_entero(int fd, const void* datos, std::size_t n);
 
+// flock, retried when a signal interrupts it: 0 or -1.
+int bloquea(int fd, int operacion);
+// True when the open file is still the one that the path names (it has been
+// neither renamed nor deleted since it was opened).
+bool es_el_mismo(int fd, const char* ruta);
+
 // Reads one line of a text file into buf (at most size-1 characters, without
 // the line end). The rest of a longer line is read and dropped; *larga tells
 // that it happened. False at the end of the file.

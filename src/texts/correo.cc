@@ -40,13 +40,6 @@ int abre_anexo(const char* ruta) {
     return open(ruta, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
 }
 
-int bloquea(int fd) {
-    int r;
-    while ((r = flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
-    }
-    return r;
-}
-
 void cierra_fd(int* fd) {
     if (*fd >= 0) close(*fd);
     *fd = -1;
@@ -65,13 +58,6 @@ bool anexa(int fd, const std::string& texto) {
     return false;
 }
 
-// True when the open file is still the one named by the path.
-bool es_el_mismo(int fd, const char* ruta) {
-    struct stat abierto, nombrado;
-    if (fstat(fd, &abierto) != 0 || stat(ruta, &nombrado) != 0) return false;
-    return abierto.st_dev == nombrado.st_dev && abierto.st_ino == nombrado.st_ino;
-}
-
 // Appends the text to "mail.prt" under its flock. *fd may hold the file as
 // opened earlier; it is closed on return.
 bool escribe_pendiente(int* fd, const std::string& texto) {
@@ -83,7 +69,7 @@ bool escribe_pendiente(int* fd, const std::string& texto) {
     for (int intento = 0; intento <= kReintentos; ++intento) {
         if (*fd < 0) *fd = abre_anexo(ruta);
         if (*fd < 0) return false;
-        if (bloquea(*fd) == 0 && es_el_mismo(*fd, ruta)) {
+        if (bloquea(*fd, LOCK_EX) == 0 && es_el_mismo(*fd, ruta)) {
             bool ok = anexa(*fd, texto);
             if (close(*fd) != 0) ok = false;
             *fd = -1;
@@ -122,7 +108,7 @@ bool copia_apartado(int fd_import, const char* apartado) {
     int fd = open(apartado, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return errno == ENOENT;
     // Waits for a writer that opened "mail.prt" before it was moved.
-    bool ok = bloquea(fd) == 0 && copia_fichero(fd, fd_import);
+    bool ok = bloquea(fd, LOCK_EX) == 0 && copia_fichero(fd, fd_import);
     if (ok) unlink(apartado);
     close(fd);
     return ok;

@@ -7,7 +7,6 @@
 #include <sys/file.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -102,10 +101,8 @@ bool escribe_informe(const char* estacion, const char* linea_err) {
     informe += "\n\n";
     int fd = open(ruta, O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
     if (fd < 0) return false;
-    int r;
-    while ((r = flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
-    }
-    bool ok = r == 0 && ftruncate(fd, 0) == 0 && escribe_todo(fd, informe.data(), informe.size());
+    bool ok = bloquea(fd, LOCK_EX) == 0 && ftruncate(fd, 0) == 0 &&
+              escribe_todo(fd, informe.data(), informe.size());
     if (!ok && ftruncate(fd, 0) != 0) {
         // Nothing more can be done: the report counts as not written.
     }
