@@ -20,6 +20,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <map>
 #include <random>
@@ -442,7 +443,8 @@ class Fbb {
     std::thread hilo_;
 };
 
-TEST(Estres, EjecucionesSolapadasSobreUnDirectorio) {
+// One round on a fresh root, the jobs shuffled by the seed.
+void vuelta(unsigned semilla) {
     Raiz raiz;
     raiz.fbb_basico();
     raiz.config(configuracion());
@@ -463,24 +465,24 @@ TEST(Estres, EjecucionesSolapadasSobreUnDirectorio) {
     anade(Tipo::kDialogoBien, 30, "DB");
     anade(Tipo::kDialogoMal, 30, "DM");
     anade(Tipo::kNuevo, 25, "NU");
-    anade(Tipo::kExcluido, 20, "XA");
+    anade(Tipo::kExcluido, 40, "XA");
     anade(Tipo::kExcluidoErr, 15, "XB");
     anade(Tipo::kCerrado, 10, "CA");
     anade(Tipo::kCerradoErr, 15, "CB");
     anade(Tipo::kPuerto9, 15, "P");
     for (int i = 0; i < 40; ++i)
         trabajos.push_back({Tipo::kAdmitido, "AL" + std::to_string(i % 5), i, {}});
-    for (int i = 0; i < 12; ++i) trabajos.push_back({Tipo::kLog, "", 0, {}});
+    for (int i = 0; i < 20; ++i) trabajos.push_back({Tipo::kLog, "", 0, {}});
     for (int i = 0; i < 5; ++i) trabajos.push_back({Tipo::kPuertos, "", 0, {}});
     for (int i = 0; i < 3; ++i) trabajos.push_back({Tipo::kFiltro, "", 0, {}});
     for (int i = 0; i < 2; ++i) trabajos.push_back({Tipo::kOtro, "", 0, {}});
-    std::shuffle(trabajos.begin(), trabajos.end(), std::mt19937(2026));
+    std::shuffle(trabajos.begin(), trabajos.end(), std::mt19937(semilla));
 
-    // Eight runs at a time, while FBB works on its import file.
+    // Sixteen runs at a time, while FBB works on its import file.
     Fbb fbb(raiz);
     std::atomic<std::size_t> siguiente{0};
     std::vector<std::thread> hilos;
-    for (int h = 0; h < 8; ++h) {
+    for (int h = 0; h < 16; ++h) {
         hilos.emplace_back([&] {
             for (std::size_t i; (i = siguiente++) < trabajos.size();)
                 ejecuta_trabajo(raiz, &trabajos[i]);
@@ -669,8 +671,9 @@ TEST(Estres, EjecucionesSolapadasSobreUnDirectorio) {
          informe.compare(informe.size() - 2, 2, "\n\n") != 0))
         fallos.push_back("error.prt is no whole report: " + informe);
 
-    std::cout << "stress: " << ejecuciones << " runs (" << de_estacion << " station runs), "
-              << correo.size() << " messages (" << mensajes_esperados << " notices expected, "
+    std::cout << "stress, round " << semilla - 2025 << ": " << ejecuciones << " runs ("
+              << de_estacion << " station runs), " << correo.size() << " messages ("
+              << mensajes_esperados << " notices expected, "
               << con_error_mail[9] + con_error_mail[11] << " error mails, "
               << copias[kSysops[0]].size() << " log mails per sysop), " << entradas
               << " log entries (" << entradas_esperadas << " expected), FBB took its lock "
@@ -680,6 +683,14 @@ TEST(Estres, EjecucionesSolapadasSobreUnDirectorio) {
     EXPECT_EQ(perdidos, 0u);
     EXPECT_EQ(repetidos, 0u);
     for (const std::string& f : fallos) ADD_FAILURE() << f;
+}
+
+// One round in the test suite; TALMIR_ESTRES_VUELTAS=N runs N rounds, each
+// shuffled differently, for a longer search by hand.
+TEST(Estres, EjecucionesSolapadasSobreUnDirectorio) {
+    const char* n = std::getenv("TALMIR_ESTRES_VUELTAS");
+    const int vueltas = n != nullptr && std::atoi(n) > 0 ? std::atoi(n) : 1;
+    for (int v = 0; v < vueltas && !HasFailure(); ++v) vuelta(2026u + static_cast<unsigned>(v));
 }
 
 }  // namespace
