@@ -125,6 +125,15 @@ Resultado ejecuta(const Raiz& raiz, const std::vector<std::string>& args,
     return ejecuta(raiz, args, arranque);
 }
 
+Resultado ejecuta_programa(const std::string& programa, const Raiz& raiz,
+                           const std::vector<std::string>& args,
+                           const std::vector<std::string>& entorno) {
+    Arranque arranque;
+    arranque.entorno = entorno;
+    arranque.programa = programa;
+    return ejecuta(raiz, args, arranque);
+}
+
 Resultado ejecuta(const Raiz& raiz, const std::vector<std::string>& args,
                   const Arranque& arranque) {
     Resultado r;

@@ -60,6 +60,10 @@ struct Resultado {
 // plus the given NAME=value entries.
 Resultado ejecuta(const Raiz& raiz, const std::vector<std::string>& args,
                   const std::vector<std::string>& entorno = {});
+// The same with another build of the program.
+Resultado ejecuta_programa(const std::string& programa, const Raiz& raiz,
+                           const std::vector<std::string>& args,
+                           const std::vector<std::string>& entorno = {});
 // How a run starts beyond its arguments: more NAME=value entries, a program
 // other than the tests' build (empty: the build), and what the child does
 // just before it becomes the program (resource limits, another user).
