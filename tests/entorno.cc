@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <ftw.h>
+#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -119,40 +120,78 @@ void Raiz::fbb_basico() const {
 
 Resultado ejecuta(const Raiz& raiz, const std::vector<std::string>& args,
                   const std::vector<std::string>& entorno) {
-    return ejecuta_programa(TALMIR_BIN, raiz, args, entorno);
+    Arranque arranque;
+    arranque.entorno = entorno;
+    return ejecuta(raiz, args, arranque);
 }
 
 Resultado ejecuta_programa(const std::string& programa, const Raiz& raiz,
                            const std::vector<std::string>& args,
                            const std::vector<std::string>& entorno) {
+    Arranque arranque;
+    arranque.entorno = entorno;
+    arranque.programa = programa;
+    return ejecuta(raiz, args, arranque);
+}
+
+Resultado ejecuta(const Raiz& raiz, const std::vector<std::string>& args,
+                  const Arranque& arranque) {
     Resultado r;
+    // Everything the child needs is made before it exists: a child of a
+    // process with threads may only make system calls.
+    std::string programa = arranque.programa.empty() ? TALMIR_BIN : arranque.programa;
+    std::vector<std::string> copia_args = args;
+    std::vector<char*> argv = {programa.data()};
+    for (auto& a : copia_args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    std::vector<std::string> env = {"PATH=/usr/bin:/bin", "TZ=UTC"};
+    for (const auto& e : arranque.entorno) env.push_back(e);
+    std::vector<char*> envp;
+    for (auto& e : env) envp.push_back(e.data());
+    envp.push_back(nullptr);
+
     int out[2], err[2];
-    if (pipe(out) != 0 || pipe(err) != 0) return r;
-    pid_t pid = fork();
-    if (pid == 0) {
-        if (chdir(raiz.dir().c_str()) != 0) _exit(127);
-        int nulo = open("/dev/null", O_RDONLY);
-        dup2(nulo, 0);
-        dup2(out[1], 1);
-        dup2(err[1], 2);
+    // Close on exec: a run started by another thread at the same moment must
+    // not hold this run's pipes open.
+    if (pipe2(out, O_CLOEXEC) != 0) return r;
+    if (pipe2(err, O_CLOEXEC) != 0) {
         close(out[0]);
-        close(err[0]);
-        std::vector<char*> argv;
-        std::string nombre = programa;
-        argv.push_back(nombre.data());
-        std::vector<std::string> copia_args = args;
-        for (auto& a : copia_args) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        std::vector<std::string> env = {"PATH=/usr/bin:/bin", "TZ=UTC"};
-        for (const auto& e : entorno) env.push_back(e);
-        std::vector<char*> envp;
-        for (auto& e : env) envp.push_back(e.data());
-        envp.push_back(nullptr);
-        execve(programa.c_str(), argv.data(), envp.data());
-        _exit(127);
+        close(out[1]);
+        return r;
+    }
+    pid_t pid = -1;
+    if (!arranque.antes) {
+        // Without a step of its own before the program, the run is spawned:
+        // far cheaper than a fork of a large (sanitized) test process.
+        posix_spawn_file_actions_t acciones;
+        posix_spawn_file_actions_init(&acciones);
+        posix_spawn_file_actions_addchdir_np(&acciones, raiz.dir().c_str());
+        posix_spawn_file_actions_addopen(&acciones, 0, "/dev/null", O_RDONLY, 0);
+        posix_spawn_file_actions_adddup2(&acciones, out[1], 1);
+        posix_spawn_file_actions_adddup2(&acciones, err[1], 2);
+        if (posix_spawn(&pid, programa.c_str(), &acciones, nullptr, argv.data(), envp.data()) != 0)
+            pid = -1;
+        posix_spawn_file_actions_destroy(&acciones);
+    } else {
+        pid = fork();
+        if (pid == 0) {
+            if (chdir(raiz.dir().c_str()) != 0) _exit(127);
+            int nulo = open("/dev/null", O_RDONLY);
+            dup2(nulo, 0);
+            dup2(out[1], 1);
+            dup2(err[1], 2);
+            arranque.antes();
+            execve(programa.c_str(), argv.data(), envp.data());
+            _exit(127);
+        }
     }
     close(out[1]);
     close(err[1]);
+    if (pid < 0) {
+        close(out[0]);
+        close(err[0]);
+        return r;
+    }
     // Standard error is small; read standard output first, then it.
     r.salida = lee_fd(out[0]);
     r.errores = lee_fd(err[0]);
@@ -165,14 +204,20 @@ Resultado ejecuta_programa(const std::string& programa, const Raiz& raiz,
     return r;
 }
 
-Resultado estacion(const Raiz& raiz, const std::string& indicativo, int llamada, int mascara,
-                   int nuevo, int puerto, const std::string& respuesta,
-                   const std::vector<std::string>& entorno) {
+std::vector<std::string> args_estacion(const std::string& indicativo, int llamada, int mascara,
+                                       int nuevo, int puerto, const std::string& respuesta) {
     std::vector<std::string> args = {
         indicativo, std::to_string(llamada), std::to_string(mascara), std::to_string(nuevo),
         "0",        std::to_string(puerto)};
     if (!respuesta.empty()) args.push_back(respuesta);
-    return ejecuta(raiz, args, entorno);
+    return args;
+}
+
+Resultado estacion(const Raiz& raiz, const std::string& indicativo, int llamada, int mascara,
+                   int nuevo, int puerto, const std::string& respuesta,
+                   const std::vector<std::string>& entorno) {
+    return ejecuta(raiz, args_estacion(indicativo, llamada, mascara, nuevo, puerto, respuesta),
+                   entorno);
 }
 
 const char kBanner[] =

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -63,8 +64,20 @@ Resultado ejecuta(const Raiz& raiz, const std::vector<std::string>& args,
 Resultado ejecuta_programa(const std::string& programa, const Raiz& raiz,
                            const std::vector<std::string>& args,
                            const std::vector<std::string>& entorno = {});
-// A station's line as FBB passes it: CALL-SSID, counter, flags, new-user flag,
-// record, port and (after a first call) the typed words.
+// How a run starts beyond its arguments: more NAME=value entries, a program
+// other than the tests' build (empty: the build), and what the child does
+// just before it becomes the program (resource limits, another user).
+struct Arranque {
+    std::vector<std::string> entorno;
+    std::string programa;
+    std::function<void()> antes;
+};
+Resultado ejecuta(const Raiz& raiz, const std::vector<std::string>& args, const Arranque& arranque);
+// The arguments of a station's line as FBB passes them: CALL-SSID, counter,
+// flags, new-user flag, record, port and (after a first call) the typed words.
+std::vector<std::string> args_estacion(const std::string& indicativo, int llamada, int mascara,
+                                       int nuevo, int puerto, const std::string& respuesta = "");
+// A station's line as FBB passes it (args_estacion).
 Resultado estacion(const Raiz& raiz, const std::string& indicativo, int llamada, int mascara,
                    int nuevo, int puerto, const std::string& respuesta = "",
                    const std::vector<std::string>& entorno = {});

@@ -1,6 +1,7 @@
 #include "driver/utils.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -147,6 +148,41 @@ bool escribe_todo(int fd, const void* datos, std::size_t n) {
     return true;
 }
 
+bool anexa_entero(int fd, const void* datos, std::size_t n) {
+    struct stat antes;
+    if (fstat(fd, &antes) != 0) return escribe_todo(fd, datos, n);
+    const char* p = static_cast<const char*>(datos);
+    std::size_t escrito = 0;
+    while (escrito < n) {
+        ssize_t w = write(fd, p + escrito, n - escrito);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) break;
+        escrito += static_cast<std::size_t>(w);
+    }
+    if (escrito == n) return true;
+    // The file ends with this writer's bytes only if it grew by them alone.
+    struct stat despues;
+    if (escrito > 0 && fstat(fd, &despues) == 0 &&
+        despues.st_size == antes.st_size + static_cast<off_t>(escrito) &&
+        ftruncate(fd, antes.st_size) != 0) {
+        // Nothing more can be done: the write is reported as failed.
+    }
+    return false;
+}
+
+int bloquea(int fd, int operacion) {
+    int r;
+    while ((r = flock(fd, operacion)) != 0 && errno == EINTR) {
+    }
+    return r;
+}
+
+bool es_el_mismo(int fd, const char* ruta) {
+    struct stat abierto, nombrado;
+    if (fstat(fd, &abierto) != 0 || stat(ruta, &nombrado) != 0) return false;
+    return abierto.st_dev == nombrado.st_dev && abierto.st_ino == nombrado.st_ino;
+}
+
 bool lee_linea(std::FILE* f, char* buf, std::size_t size, bool* larga) {
     if (larga != nullptr) *larga = false;
     if (size < 2) {
@@ -238,7 +274,16 @@ Archivo Archivo::abre(const char* ruta, const char* modo) {
     }
     m[j++] = 'e';  // close on exec
     m[j] = '\0';
-    return Archivo(std::fopen(ruta, m));
+    std::FILE* f = std::fopen(ruta, m);
+    // A directory opens for reading but reads nothing: it is no file of the
+    // program, and counts as one that cannot be opened.
+    struct stat st;
+    if (f != nullptr && fstat(fileno(f), &st) == 0 && S_ISDIR(st.st_mode)) {
+        std::fclose(f);
+        errno = EISDIR;
+        return Archivo();
+    }
+    return Archivo(f);
 }
 
 bool Archivo::cierra() {

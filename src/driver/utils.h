@@ -53,6 +53,16 @@ bool existe(const char* ruta);
 int crea_exclusivo(const char* ruta, unsigned modo = 0666);
 // Writes all of the bytes, retrying short writes and EINTR.
 bool escribe_todo(int fd, const void* datos, std::size_t n);
+// Appends all of the bytes to a file opened with O_APPEND, or none: when the
+// write stops part way (a full disk), the part written is cut off again,
+// provided that no other writer has appended after it meanwhile.
+bool anexa_entero(int fd, const void* datos, std::size_t n);
+
+// flock, retried when a signal interrupts it: 0 or -1.
+int bloquea(int fd, int operacion);
+// True when the open file is still the one that the path names (it has been
+// neither renamed nor deleted since it was opened).
+bool es_el_mismo(int fd, const char* ruta);
 
 // Reads one line of a text file into buf (at most size-1 characters, without
 // the line end). The rest of a longer line is read and dropped; *larga tells
@@ -96,7 +106,8 @@ class Archivo {
     Archivo& operator=(Archivo&& o) noexcept;
     ~Archivo() { cierra(); }
 
-    // Every file of the program is opened through here.
+    // Every file of the program is opened through here. A directory does
+    // not open.
     static Archivo abre(const char* ruta, const char* modo);
 
     std::FILE* get() const { return f_; }

@@ -40,13 +40,6 @@ int abre_anexo(const char* ruta) {
     return open(ruta, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
 }
 
-int bloquea(int fd) {
-    int r;
-    while ((r = flock(fd, LOCK_EX)) != 0 && errno == EINTR) {
-    }
-    return r;
-}
-
 void cierra_fd(int* fd) {
     if (*fd >= 0) close(*fd);
     *fd = -1;
@@ -65,13 +58,6 @@ bool anexa(int fd, const std::string& texto) {
     return false;
 }
 
-// True when the open file is still the one named by the path.
-bool es_el_mismo(int fd, const char* ruta) {
-    struct stat abierto, nombrado;
-    if (fstat(fd, &abierto) != 0 || stat(ruta, &nombrado) != 0) return false;
-    return abierto.st_dev == nombrado.st_dev && abierto.st_ino == nombrado.st_ino;
-}
-
 // Appends the text to "mail.prt" under its flock. *fd may hold the file as
 // opened earlier; it is closed on return.
 bool escribe_pendiente(int* fd, const std::string& texto) {
@@ -83,7 +69,7 @@ bool escribe_pendiente(int* fd, const std::string& texto) {
     for (int intento = 0; intento <= kReintentos; ++intento) {
         if (*fd < 0) *fd = abre_anexo(ruta);
         if (*fd < 0) return false;
-        if (bloquea(*fd) == 0 && es_el_mismo(*fd, ruta)) {
+        if (bloquea(*fd, LOCK_EX) == 0 && es_el_mismo(*fd, ruta)) {
             bool ok = anexa(*fd, texto);
             if (close(*fd) != 0) ok = false;
             *fd = -1;
@@ -122,8 +108,20 @@ bool copia_apartado(int fd_import, const char* apartado) {
     int fd = open(apartado, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return errno == ENOENT;
     // Waits for a writer that opened "mail.prt" before it was moved.
-    bool ok = bloquea(fd) == 0 && copia_fichero(fd, fd_import);
+    bool ok = bloquea(fd, LOCK_EX) == 0 && copia_fichero(fd, fd_import);
     if (ok) unlink(apartado);
+    close(fd);
+    return ok;
+}
+
+// True when the path is a regular file that this run can read: only such a
+// pending file is moved aside. Any other (a directory, a file the run may
+// not read) stays under its own name, where the sysop finds it.
+bool se_puede_mover(const char* ruta) {
+    int fd = open(ruta, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
+    if (fd < 0) return false;
+    struct stat st;
+    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
     close(fd);
     return ok;
 }
@@ -187,7 +185,7 @@ bool cierra_mailin(MAILIN* fpmail) {
     } else {
         ok = fpmail->bloqueo_propio
                  ? anexa(fpmail->fd, fpmail->texto)
-                 : escribe_todo(fpmail->fd, fpmail->texto.data(), fpmail->texto.size());
+                 : anexa_entero(fpmail->fd, fpmail->texto.data(), fpmail->texto.size());
         if (close(fpmail->fd) != 0) ok = false;
         fpmail->fd = -1;
         if (fpmail->bloqueo_propio) unlink(infbbs.fch_bloq_correo);
@@ -214,7 +212,8 @@ void correo_pendiente(char* r_buf) {
     // What an earlier run could not copy goes first, in its order.
     bool ok = true;
     if (existe(apartado)) ok = copia_apartado(fd, apartado);
-    if (ok && !existe(apartado) && rename(pendiente, apartado) == 0) copia_apartado(fd, apartado);
+    if (ok && !existe(apartado) && se_puede_mover(pendiente) && rename(pendiente, apartado) == 0)
+        copia_apartado(fd, apartado);
     close(fd);
     unlink(infbbs.fch_bloq_correo);
 }

@@ -3,6 +3,8 @@
 // the exit code the error calls for.
 #include "texts/error.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -81,12 +83,13 @@ void linea_error(std::uint16_t num_error, const char* mensaje, char* buf, std::s
     formatea(buf, size, "*** ERROR 001%i: %s", num_error, mensaje);
 }
 
-// Rewrites "error.prt" with the report. False when it cannot be opened.
+// Rewrites "error.prt" with the report. False when it cannot be written
+// whole: then it is left empty, never with half a report. Runs that report at
+// the same moment take turns (flock), so that the file holds one whole
+// report, the last one.
 bool escribe_informe(const char* estacion, const char* linea_err) {
     char ruta[RUTA_MAX];
     if (!formatea(ruta, sizeof ruta, "%s/%s", DIR_TRABAJO, "error.prt")) return false;
-    Archivo f = Archivo::abre(ruta, "wt");
-    if (!f) return false;
     std::string informe = "\n[TALMIR v";
     informe += version;
     informe += "] - ";
@@ -96,9 +99,15 @@ bool escribe_informe(const char* estacion, const char* linea_err) {
     informe += "\n";
     informe += linea_err;
     informe += "\n\n";
-    std::fwrite(informe.data(), 1, informe.size(), f.get());
-    f.cierra();
-    return true;
+    int fd = open(ruta, O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd < 0) return false;
+    bool ok = bloquea(fd, LOCK_EX) == 0 && ftruncate(fd, 0) == 0 &&
+              escribe_todo(fd, informe.data(), informe.size());
+    if (!ok && ftruncate(fd, 0) != 0) {
+        // Nothing more can be done: the report counts as not written.
+    }
+    if (close(fd) != 0) ok = false;
+    return ok;
 }
 
 // Reads what the mail needs: FBB's data and, unless the error comes from the

@@ -10,6 +10,7 @@
 #include "texts/log.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -130,12 +131,22 @@ int crea_log(const char* ruta, const std::string& texto) {
 }
 
 // Adds one entry to a log, creating it with its header when it is new.
+// Writers share the log (flock LOCK_SH) with one another, while "-log" takes
+// it alone to mail and delete it: an entry goes into the file that bears the
+// log's name when it is written, never into one that "-log" has read.
 void escribe_log(const char* ruta, const char* titulo) {
     const std::string linea = entrada();
     for (int i = 0; i < LOG_INTENTOS; ++i) {
         int fd = abre_anexo(ruta);
         if (fd >= 0) {
-            escribe_todo(fd, linea.data(), linea.size());
+            // Deleted by "-log" between the opening and the lock: the entry
+            // goes to the log that follows it.
+            if (bloquea(fd, LOCK_SH) == 0 && !es_el_mismo(fd, ruta)) {
+                close(fd);
+                continue;
+            }
+            // No half entry stays for the next one to follow.
+            anexa_entero(fd, linea.data(), linea.size());
             close(fd);
             return;
         }
@@ -178,33 +189,38 @@ std::uint16_t valor_opcion(char c) {
 // written. False when the mail import could not be opened.
 bool envia_log(const char* nombre) {
     char ruta[RUTA_MAX];
-    if (!formatea(ruta, sizeof ruta, "%s/%s", DIR_TRABAJO, nombre) || !existe(ruta)) return true;
-    Archivo f = Archivo::abre(ruta, "r");
-    if (!f) return true;
-    std::string cuerpo;
-    char trozo[4096];
-    std::size_t n;
-    while ((n = std::fread(trozo, 1, sizeof trozo, f.get())) > 0) cuerpo.append(trozo, n);
-    const bool leido = !std::ferror(f.get());
-    f.cierra();
-    if (!leido) return true;
-    cuerpo += "\n";
+    if (!formatea(ruta, sizeof ruta, "%s/%s", DIR_TRABAJO, nombre)) return true;
+    for (int i = 0; i < LOG_INTENTOS; ++i) {
+        Archivo f = Archivo::abre(ruta, "r");
+        if (!f) return true;
+        // Alone with the log from the reading to the deletion, so that no
+        // entry comes in between; a log that another "-log" has mailed and
+        // deleted meanwhile is not mailed again.
+        if (bloquea(fileno(f.get()), LOCK_EX) == 0 && !es_el_mismo(fileno(f.get()), ruta)) continue;
+        std::string cuerpo;
+        char trozo[4096];
+        std::size_t n;
+        while ((n = std::fread(trozo, 1, sizeof trozo, f.get())) > 0) cuerpo.append(trozo, n);
+        if (std::ferror(f.get())) return true;
+        cuerpo += "\n";
 
-    MAILIN correo;
-    if (!abre_mailin(&correo)) return false;
-    char asunto[96];
-    formatea(asunto, sizeof asunto, "%.80s.", lenguaje[17]);
-    const int num = cfg.num_sysop < 5 ? cfg.num_sysop : 5;
-    for (int i = 0; i < num; ++i) {
-        char sysop[sizeof cfg.sysop[i] + 1];
-        copia(sysop, sizeof sysop,
-              std::string_view(cfg.sysop[i], strnlen(cfg.sysop[i], sizeof cfg.sysop[i])));
-        char linea[64];
-        formatea(linea, sizeof linea, "SP %s < TALMIR", sysop);
-        escribe_mensaje(&correo, linea, asunto, cuerpo);
+        MAILIN correo;
+        if (!abre_mailin(&correo)) return false;
+        char asunto[96];
+        formatea(asunto, sizeof asunto, "%.80s.", lenguaje[17]);
+        const int num = cfg.num_sysop < 5 ? cfg.num_sysop : 5;
+        for (int s = 0; s < num; ++s) {
+            char sysop[sizeof cfg.sysop[s] + 1];
+            copia(sysop, sizeof sysop,
+                  std::string_view(cfg.sysop[s], strnlen(cfg.sysop[s], sizeof cfg.sysop[s])));
+            char linea[64];
+            formatea(linea, sizeof linea, "SP %s < TALMIR", sysop);
+            escribe_mensaje(&correo, linea, asunto, cuerpo);
+        }
+        // A log is deleted only once its mail has been written: never lose one.
+        if (cierra_mailin(&correo)) unlink(ruta);
+        return true;
     }
-    // A log is deleted only once its mail has been written: never lose one.
-    if (cierra_mailin(&correo)) unlink(ruta);
     return true;
 }
 
