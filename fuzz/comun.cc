@@ -204,6 +204,7 @@ std::vector<std::string> parte(std::string_view texto, char separador) {
 
 void globales_iniciales() {
     unsetenv("TALMIR");
+    unsetenv("FBBCONF");
     talmir::reinicia_globales();
     talmir::inicia_globales(kAhora);
     talmir::textos_defecto();

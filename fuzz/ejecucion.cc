@@ -8,6 +8,7 @@
 //               (the line end before the next section belongs to it)
 //   "@@/NAME"   a directory
 //   "@@=VALUE"  the environment variable TALMIR
+//   "@@+VALUE"  the environment variable FBBCONF
 //
 // The program writes only under the root: an input whose FBB configuration
 // could name a path outside it (an absolute path, or "../" anywhere) is
@@ -163,8 +164,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* datos, std::size_t n) 
     if (linea_args.find('\0') != std::string::npos) return -1;
 
     std::vector<Fichero> ficheros;
-    std::string talmir_env;
-    bool con_env = false;
+    std::string talmir_env, fbbconf_env;
+    bool con_env = false, con_fbbconf = false;
     std::size_t p = fin == std::string_view::npos ? texto.size() : fin + 1;
     while (p < texto.size()) {
         // A section header, or content before any: the latter is dropped.
@@ -182,10 +183,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* datos, std::size_t n) 
         const char tipo = cab[2];
         std::string nombre = cab.substr(3);
         while (!nombre.empty() && nombre[0] == ' ') nombre.erase(0, 1);
-        if (tipo == '=') {
+        if (tipo == '=' || tipo == '+') {
             if (!nombre.empty() && !ruta_segura(nombre)) return -1;
-            talmir_env = nombre;
-            con_env = true;
+            (tipo == '=' ? talmir_env : fbbconf_env) = nombre;
+            (tipo == '=' ? con_env : con_fbbconf) = true;
             continue;
         }
         bool numero = !nombre.empty() && nombre.size() <= 3 &&
@@ -204,8 +205,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* datos, std::size_t n) 
     for (const Fichero& f : ficheros) {
         if (sube(f.contenido)) return -1;
         const std::string b = base(f.ruta);
-        if ((b == "init.srv" || b == base(talmir::FBB_CONF)) && !sin_rutas_absolutas(f.contenido))
-            return -1;
+        // FBBCONF may name any of the files as FBB's configuration.
+        const bool conf = b == "init.srv" || b == base(talmir::FBB_CONF) || con_fbbconf;
+        if (conf && !sin_rutas_absolutas(f.contenido)) return -1;
     }
 
     std::vector<std::string> args = {"c_filter"};
@@ -235,9 +237,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* datos, std::size_t n) 
 
     fuzz::globales_iniciales();
     if (con_env) setenv("TALMIR", talmir_env.c_str(), 1);
+    if (con_fbbconf) setenv("FBBCONF", fbbconf_env.c_str(), 1);
     std::string salida;
     int codigo = fuzz::ejecuta(args, &salida);
     unsetenv("TALMIR");
+    unsetenv("FBBCONF");
 
     fuzz::verifica_codigo(codigo);
     VERIFICA(salida.size() <= 1023);
@@ -261,8 +265,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* datos, std::size_t n) 
         VERIFICA(raiz.existe(f.ruta));
         const std::string ahora = raiz.lee(f.ruta);
         VERIFICA(ahora.compare(0, f.contenido.size(), f.contenido) == 0);
-        // FBB's import file is not touched while someone else holds its lock.
-        if (f.ruta == import && estaba(bloqueo) != nullptr) VERIFICA(ahora == f.contenido);
+    }
+    // FBB's import file is not touched while someone else holds its lock.
+    if (estaba(bloqueo) != nullptr) {
+        const Fichero* f = estaba(import);
+        if (f == nullptr) {
+            VERIFICA(!raiz.existe(import));
+        } else if (!f->dir) {
+            VERIFICA(raiz.lee(import) == f->contenido);
+        }
     }
     // Pending mail is moved whole into FBB's import file, or stays.
     for (const Fichero& f : antes) {

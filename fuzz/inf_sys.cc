@@ -1,6 +1,7 @@
 // FBB's user file "inf.sys" (fixed-size binary records) in FBB's data
 // directory. Parameters: the callsign looked for. The rest is the file. The
-// record copied out fits the buffer handed in (exactly one record), is one
+// record copied out fits the buffer handed in (exactly the room the reader
+// asks for), is one
 // whose callsign field is the one looked for, and is the same on a second
 // reading; the language name found through it fits its 10 bytes.
 #include <cstring>
@@ -14,10 +15,11 @@
 
 namespace {
 
-constexpr auto kRegistro = static_cast<std::size_t>(talmir::INFSYS_TAM_REGISTRO);
+const auto kRegistro = static_cast<std::size_t>(talmir::INFSYS_FORMATO.tam_registro);
+constexpr auto kRoom = static_cast<std::size_t>(talmir::INFSYS_TAM_MAX);
 
 int lee(const std::string& indic, std::string* registro) {
-    auto buf = std::make_unique<unsigned char[]>(kRegistro);
+    auto buf = std::make_unique<unsigned char[]>(kRoom);
     int r = talmir::lee_infsys(indic.c_str(), buf.get());
     VERIFICA(r == 0 || r == 1);
     if (r == 1) {

@@ -1,6 +1,8 @@
 // FBB's port description file ("port.sys" in FBB's system directory).
-// Parameters: the port word to translate (as users.prt would give it, the
-// users.prt flavour when a second word is given). The rest is the file. The
+// Parameters: the port word to translate, 1 for the users.prt flavour of the
+// translation (ALL and TODOS), and which of FBB's names the file bears
+// (0 port_l.sys, 1 prot_w.sys, 2 port_d.sys, else port.sys). The rest is
+// the file. The
 // table of descriptions keeps each within its size, the translation gives a
 // TNC number 0 to 9, ALL's value or -1, and a second reading gives the same.
 #include <cstring>
@@ -39,14 +41,17 @@ Lectura lee(const std::string& palabra, int tipo) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* datos, std::size_t n) {
     fuzz::Entrada e(datos, n);
     std::string palabra = e.palabra(0, "VHF");
-    int tipo = e.palabra(1, "").empty() ? 0 : 1;
+    int tipo = e.numero(1, 0) == 1 ? 1 : 0;
+    static const char* const kNombres[] = {"port_l.sys", "prot_w.sys", "port_d.sys", "port.sys"};
+    const long cual = e.numero(2, 3);
+    const char* nombre = kNombres[cual >= 0 && cual < 3 ? cual : 3];
 
     fuzz::Raiz& raiz = fuzz::Raiz::una();
     raiz.entra();
     fuzz::fbb_minimo(raiz);
     std::string sys = talmir::FBB_SYSTEM;
     while (sys.compare(0, 2, "./") == 0) sys.erase(0, 2);
-    raiz.escribe(sys + "/port.sys", e.resto);
+    raiz.escribe(sys + "/" + nombre, e.resto);
 
     fuzz::globales_iniciales();
     talmir::leido_cfg = 1;
