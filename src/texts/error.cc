@@ -81,7 +81,7 @@ void linea_error(std::uint16_t num_error, const char* mensaje, char* buf, std::s
     formatea(buf, size, "*** ERROR 001%i: %s", num_error, mensaje);
 }
 
-// Rewrites "error.prt" with the report. False when it cannot be opened.
+// Rewrites "error.prt" with the report. False when it cannot be written.
 bool escribe_informe(const char* estacion, const char* linea_err) {
     char ruta[RUTA_MAX];
     if (!formatea(ruta, sizeof ruta, "%s/%s", DIR_TRABAJO, "error.prt")) return false;
@@ -96,9 +96,8 @@ bool escribe_informe(const char* estacion, const char* linea_err) {
     informe += "\n";
     informe += linea_err;
     informe += "\n\n";
-    std::fwrite(informe.data(), 1, informe.size(), f.get());
-    f.cierra();
-    return true;
+    const bool escrito = std::fwrite(informe.data(), 1, informe.size(), f.get()) == informe.size();
+    return f.cierra() && escrito;
 }
 
 // Reads what the mail needs: FBB's data and, unless the error comes from the
