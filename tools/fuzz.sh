@@ -61,11 +61,11 @@ resumen() {  # harness log
 if ((ci)); then
     echo "== Fuzzers: ctest -L fuzz, ${ci_segundos} s each"
     set +e
-    (cd "$build" && ctest -L fuzz -j2 --output-on-failure)
+    (cd "$build/fuzz" && ctest -L fuzz -j2 --output-on-failure --no-tests=error)
     codigo=$?
     set -e
     # ctest keeps every test's output in LastTest.log: split it per harness.
-    ultimo=$build/Testing/Temporary/LastTest.log
+    ultimo=$build/fuzz/Testing/Temporary/LastTest.log
     for h in "${todos[@]}"; do
         awk -v t="fuzz_$h" '$0 ~ "^[0-9]+/[0-9]+ Test: " t "$" {on=1} on && /^"fuzz_.*" end time/ {on=0} on' \
             "$ultimo" >"$logs/$h.log" 2>/dev/null || true
