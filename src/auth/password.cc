@@ -77,7 +77,8 @@ bool hay_password(std::size_t n) {
     if (n > 0) return true;
     // A refusal is a final outcome: no challenge of an earlier run stays.
     char ruta[RUTA_MAX];
-    if (usuario.llamada != 0 && ruta_reto(ruta, sizeof ruta)) std::remove(ruta);
+    // One that cannot be removed is overwritten by the next first call.
+    if (usuario.llamada != 0 && ruta_reto(ruta, sizeof ruta)) (void)std::remove(ruta);
     valor_salida = SALIDA_DESCONECTA;
     return false;
 }

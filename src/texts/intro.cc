@@ -94,7 +94,7 @@ bool sin_intro_general() {
 }
 
 // Every text shown to a station is preceded by one newline.
-void anade_texto(char* r_buf, Archivo& f) {
+void anade_texto(char* r_buf, const Archivo& f) {
     rbuf_add(r_buf, "\n");
     rbuf_add_fichero(r_buf, f.get());
 }
