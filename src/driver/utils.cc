@@ -178,35 +178,82 @@ bool lee_linea(std::FILE* f, char* buf, std::size_t size, bool* larga) {
     return true;
 }
 
+bool LectorLineas::vista_lenta(std::string_view* v, bool* larga) {
+    // What is left in the buffer is the start of a line: it goes to the
+    // front, and the rest of the buffer is filled.
+    std::size_t resto = fin_ - ini_;
+    if (ini_ > 0) {
+        std::memmove(datos_, datos_ + ini_, resto);
+        base_ += ini_;
+        ini_ = 0;
+        fin_ = resto;
+    }
+    std::size_t buscado = fin_;  // bytes known to hold no line end
+    bool cortada = false;        // the line's start is in corte_
+    std::size_t largo = 0;
+    bool fin_de_linea = false;
+    for (;;) {
+        if (fin_ == sizeof datos_) {
+            // A line longer than the buffer: its start is kept, the rest is
+            // dropped up to its end.
+            if (!cortada) std::memcpy(corte_, datos_, VISTA_MAX);
+            cortada = true;
+            base_ += fin_;
+            fin_ = buscado = 0;
+        }
+        std::size_t n = std::fread(datos_ + fin_, 1, sizeof datos_ - fin_, f_);
+        if (n == 0) break;
+        fin_ += n;
+        const void* nl = std::memchr(datos_ + buscado, '\n', fin_ - buscado);
+        if (nl != nullptr) {
+            largo = static_cast<std::size_t>(static_cast<const char*>(nl) - datos_);
+            fin_de_linea = true;
+            break;
+        }
+        buscado = fin_;
+    }
+    if (!fin_de_linea) {
+        // The end of the file: a last line without a line end, or nothing.
+        if (fin_ == 0 && !cortada) return false;
+        largo = fin_;
+    }
+    ini_ = fin_de_linea ? largo + 1 : largo;
+    if (cortada) {
+        if (larga != nullptr) *larga = true;
+        *v = std::string_view(corte_, VISTA_MAX);
+        return true;
+    }
+    if (larga != nullptr) *larga = largo > VISTA_MAX;
+    *v = std::string_view(datos_, largo < VISTA_MAX ? largo : VISTA_MAX);
+    return true;
+}
+
 bool LectorLineas::linea(char* buf, std::size_t size, bool* larga) {
     if (larga != nullptr) *larga = false;
     if (size == 0) return false;
-    std::size_t n = 0;
-    bool alguno = false;
-    for (;;) {
-        if (ini_ == fin_) {
-            ini_ = 0;
-            fin_ = std::fread(datos_, 1, sizeof datos_, f_);
-            if (fin_ == 0) break;
-        }
-        alguno = true;
-        const char* inicio = datos_ + ini_;
-        std::size_t disponible = fin_ - ini_;
-        const char* nl = static_cast<const char*>(std::memchr(inicio, '\n', disponible));
-        std::size_t trozo = nl != nullptr ? static_cast<std::size_t>(nl - inicio) : disponible;
-        std::size_t cabe = size - 1 - n;
-        std::size_t copiar = trozo < cabe ? trozo : cabe;
-        std::memcpy(buf + n, inicio, copiar);
-        n += copiar;
-        if (copiar < trozo && larga != nullptr) *larga = true;
-        ini_ += trozo;
-        if (nl != nullptr) {
-            ++ini_;
-            break;
-        }
+    std::string_view v;
+    bool cortada = false;
+    if (!vista(&v, &cortada)) {
+        buf[0] = '\0';
+        return false;
     }
-    buf[n] = '\0';
-    return alguno;
+    if (!copia(buf, size, v)) cortada = true;
+    if (larga != nullptr) *larga = cortada;
+    return true;
+}
+
+bool LectorLineas::salta_a(std::uint64_t pos) {
+    if (pos >= base_ && pos - base_ <= fin_) {
+        ini_ = static_cast<std::size_t>(pos - base_);
+        return true;
+    }
+    ini_ = fin_ = 0;
+    if (pos > static_cast<std::uint64_t>(INT64_MAX) ||
+        fseeko(f_, static_cast<off_t>(pos), SEEK_SET) != 0) {
+        return false;
+    }
+    base_ = pos;
+    return true;
 }
 
 std::size_t lee_palabra(const char** p, char* out, std::size_t size) {
