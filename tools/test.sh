@@ -10,7 +10,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 # --- What a fresh Debian machine lacks --------------------------------------
-paquetes=(cmake make g++ libgtest-dev googletest clang-format man-db groff-base)
+paquetes=(cmake make g++ libgtest-dev googletest clang-format man-db groff-base valgrind)
 faltan=()
 for p in "${paquetes[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || faltan+=("$p")
