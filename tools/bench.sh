@@ -294,11 +294,12 @@ instrucciones() {  # root args...
 # The median wall times of the program and of /bin/true over $runs pairs:
 # sets t_prog, t_ref (microseconds), ratio and pico (peak KiB), or leaves
 # them "?" when a run failed.
-tiempos() {  # root expected-exit copy-or-empty args...
-    local root=$1 esperado=$2 copia=$3
-    shift 3
+tiempos() {  # root expected-exit copy-or-empty remove-or-empty args...
+    local root=$1 esperado=$2 copia=$3 borra=$4
+    shift 4
     local opciones=(-n "$runs" -w 10 -d "$root" -x "$esperado")
     [ -z "$copia" ] || opciones+=(-c "$copia")
+    [ -z "$borra" ] || opciones+=(-b "$borra")
     local linea
     if linea=$("$cronometro" "${opciones[@]}" -- "$bin" "$@"); then
         read -r t_prog t_ref ratio pico _ <<<"$linea"
@@ -307,8 +308,8 @@ tiempos() {  # root expected-exit copy-or-empty args...
     fi
 }
 
-# A fresh challenge of a station: its answer, as the station would type it.
-# Kept beside the BBS so the timed answer runs find the same challenge again.
+# Keeps a copy of the challenge file a run wrote beside the BBS: the answer
+# is taken from it, and every timed answer run finds the same challenge.
 reto_de() {  # root station-file
     local f=$1/var/ax25/fbb/talmir/$2
     [ -f "$f" ] || return 1
@@ -335,7 +336,12 @@ for c in "${casos[@]}"; do
     IFS='|' read -r id b args esperado presupuesto objetivo nombre <<<"$c"
     root=${raiz[$b]}
     copia=
+    borra=
     case $id in
+        # A first call finds no challenge file as a rule (the right answer
+        # removed the last one): each timed run begins without one.
+        normal) borra=var/ax25/fbb/talmir/N9XYZ0.tmp ;;
+        md) borra=var/ax25/fbb/talmir/N8MD0.tmp ;;
         respuesta)
             respuesta=$(head -n 1 "$root/N9XYZ0.tmp.guardado" 2>/dev/null | awk '{ print $1 }')
             args=${args/@RESPUESTA@/${respuesta:-XXXXX}}
@@ -367,7 +373,7 @@ for c in "${casos[@]}"; do
             "$(miles "$presupuesto")" "$veredicto" "${nota:+ ($nota)}")")
         continue
     fi
-    tiempos "$root" "$esperado" "$copia" "${argv[@]}"
+    tiempos "$root" "$esperado" "$copia" "$borra" "${argv[@]}"
     if [ "$ratio" = "?" ] || ! menor_igual "$ratio" "$objetivo" ||
         ! menor_igual "$pico" "$rss_max_kib"; then
         veredicto=OVER
@@ -396,7 +402,7 @@ ir_antes=
 for b in "${tamanos_crecimiento[@]}"; do
     root=${raiz[$b]}
     instrucciones "$root" EA8ZZZ-0 0 0 0 99 0
-    tiempos "$root" 0 "" EA8ZZZ-0 0 0 0 99 0
+    tiempos "$root" 0 "" "" EA8ZZZ-0 0 0 0 99 0
     lineas=$(wc -l <"$root/var/ax25/fbb/talmir/users.prt" | tr -d ' ')
     bytes=$(wc -c <"$root/var/ax25/fbb/talmir/users.prt" | tr -d ' ')
     por_linea="-"

@@ -4,7 +4,7 @@
 // minute.
 //
 // Usage: cronometro [-n PAIRS] [-w WARMUP] [-d DIR] [-x CODE] [-r REF]
-//                   [-c SRC:DST]... -- PROGRAM [ARGS...]
+//                   [-c SRC:DST]... [-b FILE]... -- PROGRAM [ARGS...]
 //   -n PAIRS   timed pairs (default 200): the reference and the program run
 //              alternately, the one first and then the other, pair by pair
 //   -w WARMUP  untimed pairs first (default 10)
@@ -13,6 +13,8 @@
 //   -r REF     the reference program (default /bin/true)
 //   -c SRC:DST copy SRC to DST (paths relative to DIR) before every run of
 //              the program, untimed: a run that consumes a file finds it again
+//   -b FILE    remove FILE (relative to DIR) before every run of the program,
+//              untimed: a run that leaves a file behind does not find it
 //
 // Both programs run with standard input, output and error on /dev/null and
 // the environment PATH=/usr/bin:/bin TZ=GMT0. Each run is timed from just
@@ -57,6 +59,8 @@ struct Opciones {
     const char* referencia = "/bin/true";
     Copia copias[8] = {};
     int num_copias = 0;
+    const char* borrados[8] = {};
+    int num_borrados = 0;
     char** programa = nullptr;
 };
 
@@ -149,7 +153,7 @@ double mediana(long* v, long n) {
 int uso() {
     std::fputs(
         "usage: cronometro [-n PAIRS] [-w WARMUP] [-d DIR] [-x CODE] [-r REF] "
-        "[-c SRC:DST]... -- PROGRAM [ARGS...]\n",
+        "[-c SRC:DST]... [-b FILE]... -- PROGRAM [ARGS...]\n",
         stderr);
     return 2;
 }
@@ -176,6 +180,8 @@ bool lee_opciones(int argc, char** argv, Opciones* o) {
             o->dir = v;
         } else if (std::strcmp(a, "-r") == 0) {
             o->referencia = v;
+        } else if (std::strcmp(a, "-b") == 0 && o->num_borrados < 8) {
+            o->borrados[o->num_borrados++] = v;
         } else if (std::strcmp(a, "-c") == 0 && o->num_copias < 8) {
             const char* dos_puntos = std::strchr(v, ':');
             if (dos_puntos == nullptr) return false;
@@ -220,6 +226,12 @@ int main(int argc, char** argv) {
             if (!copia_fichero(o.copias[j].origen, o.copias[j].destino)) {
                 std::fprintf(stderr, "cronometro: cannot copy %s to %s\n", o.copias[j].origen,
                              o.copias[j].destino);
+                return 1;
+            }
+        }
+        for (int j = 0; j < o.num_borrados; ++j) {
+            if (unlink(o.borrados[j]) != 0 && errno != ENOENT) {
+                std::fprintf(stderr, "cronometro: cannot remove %s\n", o.borrados[j]);
                 return 1;
             }
         }

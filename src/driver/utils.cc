@@ -227,52 +227,55 @@ bool lee_linea(std::FILE* f, char* buf, std::size_t size, bool* larga) {
 }
 
 bool LectorLineas::vista_lenta(std::string_view* v, bool* larga) {
-    // What is left in the buffer is the start of a line: it goes to the
-    // front, and the rest of the buffer is filled.
-    std::size_t resto = fin_ - ini_;
-    if (ini_ > 0) {
-        std::memmove(datos_, datos_ + ini_, resto);
-        base_ += ini_;
-        ini_ = 0;
-        fin_ = resto;
-    }
-    std::size_t buscado = fin_;  // bytes known to hold no line end
+    // [ini_, fin_) holds no line end: it is the start of a line, or nothing.
+    // The buffer is filled on; what was read before stays there as long as
+    // there is room, for salta_a.
+    std::size_t buscado = fin_;  // datos_ up to here holds no line end
     bool cortada = false;        // the line's start is in corte_
-    std::size_t largo = 0;
-    bool fin_de_linea = false;
+    const char* nl = nullptr;
     for (;;) {
         if (fin_ == sizeof datos_) {
-            // A line longer than the buffer: its start is kept, the rest is
-            // dropped up to its end.
-            if (!cortada) std::memcpy(corte_, datos_, VISTA_MAX);
-            cortada = true;
-            base_ += fin_;
-            fin_ = buscado = 0;
+            if (ini_ > 0) {
+                // The line's start goes to the front, to make room.
+                std::size_t resto = fin_ - ini_;
+                std::memmove(datos_, datos_ + ini_, resto);
+                base_ += ini_;
+                ini_ = 0;
+                fin_ = buscado = resto;
+            } else {
+                // A line longer than the buffer: its start is kept, the
+                // rest is dropped up to its end.
+                if (!cortada) std::memcpy(corte_, datos_, VISTA_MAX);
+                cortada = true;
+                base_ += fin_;
+                fin_ = buscado = 0;
+            }
         }
         std::size_t n = std::fread(datos_ + fin_, 1, sizeof datos_ - fin_, f_);
         if (n == 0) break;
         fin_ += n;
-        const void* nl = std::memchr(datos_ + buscado, '\n', fin_ - buscado);
-        if (nl != nullptr) {
-            largo = static_cast<std::size_t>(static_cast<const char*>(nl) - datos_);
-            fin_de_linea = true;
-            break;
-        }
+        nl = static_cast<const char*>(std::memchr(datos_ + buscado, '\n', fin_ - buscado));
+        if (nl != nullptr) break;
         buscado = fin_;
     }
-    if (!fin_de_linea) {
+    const char* inicio = datos_ + ini_;
+    std::size_t largo;
+    if (nl != nullptr) {
+        largo = static_cast<std::size_t>(nl - inicio);
+        ini_ += largo + 1;
+    } else {
         // The end of the file: a last line without a line end, or nothing.
-        if (fin_ == 0 && !cortada) return false;
-        largo = fin_;
+        if (fin_ == ini_ && !cortada) return false;
+        largo = fin_ - ini_;
+        ini_ = fin_;
     }
-    ini_ = fin_de_linea ? largo + 1 : largo;
     if (cortada) {
         if (larga != nullptr) *larga = true;
         *v = std::string_view(corte_, VISTA_MAX);
         return true;
     }
     if (larga != nullptr) *larga = largo > VISTA_MAX;
-    *v = std::string_view(datos_, largo < VISTA_MAX ? largo : VISTA_MAX);
+    *v = std::string_view(inicio, largo < VISTA_MAX ? largo : VISTA_MAX);
     return true;
 }
 
