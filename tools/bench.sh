@@ -35,7 +35,7 @@ while [ $# -gt 0 ]; do
         --runs) runs=${2:?--runs needs a number}; shift 2 ;;
         --keep) keep=1; shift ;;
         --budget) budget_bin=${2:?--budget needs a program}; shift 2 ;;
-        -h|--help) sed -n '2,25p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        -h|--help) awk 'NR > 1 && /^#/ { sub(/^# ?/, ""); print; next } NR > 1 { exit }' "$0"; exit 0 ;;
         *) echo "bench.sh: unknown argument: $1" >&2; exit 2 ;;
     esac
 done
