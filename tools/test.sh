@@ -15,9 +15,10 @@ cd "$(dirname "$0")/.."
 
 # --- What a fresh Debian machine lacks --------------------------------------
 # fbb: the real BBS (xfbbd) for the end-to-end tests (ctest label e2e);
-# clang and its runtime for the fuzzers; clang-tidy and cppcheck.
+# clang and its runtime for the fuzzers; clang-tidy and cppcheck; valgrind
+# for the instruction budgets (ctest label budget).
 paquetes=(cmake make g++ libgtest-dev googletest clang-format man-db groff-base fbb
-          clang libclang-rt-dev clang-tidy cppcheck)
+          clang libclang-rt-dev clang-tidy cppcheck valgrind)
 faltan=()
 for p in "${paquetes[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || faltan+=("$p")
