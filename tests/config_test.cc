@@ -660,6 +660,22 @@ TEST_F(Puertos, FicheroDeDescripciones) {
     EXPECT_EQ(talmir::transf_prt("SAT", 1, r_buf, 0), -1);
 }
 
+TEST_F(Puertos, LinFbbLeePortLSysAntesQueLosDemas) {
+    raiz.fbb_basico();
+    raiz.escribe("etc/ax25/fbb/port.sys", kPortSys);
+    raiz.escribe("etc/ax25/fbb/prot_w.sys",
+                 "1 1\n1 8 /dev/ttyS0 9600\n1 4 1 0 250 2 1 10 00/60 TU WIN\n");
+    raiz.escribe("etc/ax25/fbb/port_l.sys",
+                 "# LinFBB\n1 2\n1 9 127.0.0.1 6300\n"
+                 "0 0 0 0 0 0 0 0 00/01 ---- File\n"
+                 "1 4 1 0 250 2 1 10 00/60 TU Telnet\n"
+                 "2 4 1 vhfdrop 250 2 1 10 00/60 XUWY Radio\n");
+    EXPECT_EQ(talmir::transf_prt("TELNET", 1, r_buf, 0), 1);
+    EXPECT_EQ(talmir::transf_prt("RADIO", 1, r_buf, 0), 2);
+    EXPECT_EQ(talmir::transf_prt("VHF", 1, r_buf, 0), -1);
+    EXPECT_EQ(talmir::transf_prt("WIN", 1, r_buf, 0), -1);
+}
+
 TEST_F(Puertos, PalabrasEspeciales) {
     EXPECT_EQ(talmir::transf_prt("CONSOL", 1, r_buf, 0), 0);
     EXPECT_EQ(talmir::transf_prt("CONSOLE", 1, r_buf, 1), 0);

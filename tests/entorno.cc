@@ -119,6 +119,12 @@ void Raiz::fbb_basico() const {
 
 Resultado ejecuta(const Raiz& raiz, const std::vector<std::string>& args,
                   const std::vector<std::string>& entorno) {
+    return ejecuta_programa(TALMIR_BIN, raiz, args, entorno);
+}
+
+Resultado ejecuta_programa(const std::string& programa, const Raiz& raiz,
+                           const std::vector<std::string>& args,
+                           const std::vector<std::string>& entorno) {
     Resultado r;
     int out[2], err[2];
     if (pipe(out) != 0 || pipe(err) != 0) return r;
@@ -132,8 +138,8 @@ Resultado ejecuta(const Raiz& raiz, const std::vector<std::string>& args,
         close(out[0]);
         close(err[0]);
         std::vector<char*> argv;
-        std::string programa = TALMIR_BIN;
-        argv.push_back(programa.data());
+        std::string nombre = programa;
+        argv.push_back(nombre.data());
         std::vector<std::string> copia_args = args;
         for (auto& a : copia_args) argv.push_back(a.data());
         argv.push_back(nullptr);

@@ -59,6 +59,10 @@ struct Resultado {
 // plus the given NAME=value entries.
 Resultado ejecuta(const Raiz& raiz, const std::vector<std::string>& args,
                   const std::vector<std::string>& entorno = {});
+// The same with another build of the program.
+Resultado ejecuta_programa(const std::string& programa, const Raiz& raiz,
+                           const std::vector<std::string>& args,
+                           const std::vector<std::string>& entorno = {});
 // A station's line as FBB passes it: CALL-SSID, counter, flags, new-user flag,
 // record, port and (after a first call) the typed words.
 Resultado estacion(const Raiz& raiz, const std::string& indicativo, int llamada, int mascara,

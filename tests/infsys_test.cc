@@ -15,10 +15,10 @@ using talmir::usuario;
 
 // One 360-byte inf.sys record: the callsign at offset 0, the language at 93.
 std::string registro(const std::string& indic, unsigned char lang, unsigned char ssid = 0) {
-    std::string r(talmir::INFSYS_TAM_REGISTRO, '\0');
+    std::string r(talmir::INFSYS_ILP32.tam_registro, '\0');
     r.replace(0, indic.size(), indic);
     r[7] = static_cast<char>(ssid);
-    r[talmir::INFSYS_OFS_LANG] = static_cast<char>(lang);
+    r[talmir::INFSYS_ILP32.ofs_lang] = static_cast<char>(lang);
     // Other fields hold data, so that a reader that looks beyond the callsign
     // would notice.
     r.replace(121, 5, "SMITH");
@@ -51,7 +51,7 @@ class InfSys : public prueba::EnProceso {
 };
 
 TEST_F(InfSys, RecordSearchIsExactOnTheCallsignField) {
-    unsigned char datos[talmir::INFSYS_TAM_REGISTRO] = {};
+    unsigned char datos[talmir::INFSYS_TAM_MAX] = {};
     struct Caso {
         const char* indic;
         int resultado;
@@ -64,7 +64,7 @@ TEST_F(InfSys, RecordSearchIsExactOnTheCallsignField) {
         std::memset(datos, 0, sizeof datos);
         EXPECT_EQ(talmir::lee_infsys(c.indic, datos), c.resultado) << c.indic;
         if (c.resultado == 1) {
-            EXPECT_EQ(datos[talmir::INFSYS_OFS_LANG], c.lang) << c.indic;
+            EXPECT_EQ(datos[talmir::INFSYS_ILP32.ofs_lang], c.lang) << c.indic;
             EXPECT_STREQ(reinterpret_cast<const char*>(datos), c.indic);
         }
     }
@@ -72,7 +72,7 @@ TEST_F(InfSys, RecordSearchIsExactOnTheCallsignField) {
 
 TEST_F(InfSys, TrailingPartialRecordAndMissingFile) {
     raiz.escribe("fbbdata/inf.sys", registro("N0CAL", 2) + std::string("N0CALL\0\0", 8));
-    unsigned char datos[talmir::INFSYS_TAM_REGISTRO];
+    unsigned char datos[talmir::INFSYS_TAM_MAX];
     EXPECT_EQ(talmir::lee_infsys("N0CALL", datos), 0);
     raiz.borra("fbbdata/inf.sys");
     EXPECT_EQ(talmir::lee_infsys("N0CAL", datos), 0);

@@ -23,7 +23,7 @@ using talmir::infbbs;
 using talmir::usuario;
 
 std::string registro(const std::string& indic, unsigned char lang) {
-    std::string r(talmir::INFSYS_TAM_REGISTRO, '\0');
+    std::string r(talmir::INFSYS_ILP32.tam_registro, '\0');
     r.replace(0, indic.size(), indic);
     r[93] = static_cast<char>(lang);
     return r;

@@ -85,7 +85,7 @@ std::string explica(hallazgo motivo, const std::string& palabra, bool en_usuario
         case hallazgo::sin_portsys:
             return texto(
                 "the port name %s cannot be looked up: no port description file "
-                "(port.sys) in %s",
+                "(port_l.sys or port.sys) in %s",
                 p, infbbs.ruta_system);
         case hallazgo::puerto_desconocido:
             return texto("no port is called %s in FBB's port descriptions (%s)", p,

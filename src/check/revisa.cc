@@ -178,8 +178,8 @@ void Revision::revisa_fbb() {
     escucha.limpia();
     int r = lee_init(r_buf_);
     escucha.limpia();
-    const std::string conf = FBB_CONF;
-    int leido = read_fbb_conf(FBB_CONF);
+    const std::string conf = ruta_fbb_conf();
+    int leido = read_fbb_conf(ruta_fbb_conf());
     free_fbb_conf();
     if (r != 1) {
         if (leido == 0) {
@@ -234,7 +234,7 @@ void Revision::oye_errores(const std::string& fichero, unsigned num, bool en_usu
         unsigned linea = e.linea != 0 ? e.linea : num;
         switch (e.num) {
             case 1:
-                inf_.error(FBB_CONF, 0, kSinFbb);
+                inf_.error(ruta_fbb_conf(), 0, kSinFbb);
                 break;
             case 5:
             case 7:

@@ -350,7 +350,9 @@ long linea_tnc(char* linea) {
 // Reads FBB's port description file into desc_port. False when none of its
 // names opens.
 bool lee_portsys() {
-    static constexpr const char* kNombres[] = {"prot_w.sys", "port_d.sys", "port.sys"};
+    // LinFBB's own name first, then those of FBB's other builds.
+    static constexpr const char* kNombres[] = {"port_l.sys", "prot_w.sys", "port_d.sys",
+                                               "port.sys"};
     Archivo f;
     for (const char* nombre : kNombres) {
         char ruta[RUTA_MAX];
@@ -778,7 +780,7 @@ int lee_init(char* r_buf) {
     copia(infbbs.fch_correo, sizeof infbbs.fch_correo, FBB_MAIL_IN);
     copia(infbbs.fch_bloq_correo, sizeof infbbs.fch_bloq_correo, FBB_LOCK_IN);
 
-    if (read_fbb_conf(FBB_CONF) != 0) {
+    if (read_fbb_conf(ruta_fbb_conf()) != 0) {
         free_fbb_conf();
         if (lee_init_srv(r_buf) != 1) return -1;
         leido_init = 1;

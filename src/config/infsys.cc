@@ -31,11 +31,12 @@ int lee_infsys(const char* indic_a_buscar, unsigned char* datos) {
     if (!f) return 0;
 
     const std::string_view buscado(indic_a_buscar);
-    unsigned char registro[INFSYS_TAM_REGISTRO];
-    while (std::fread(registro, 1, sizeof registro, f.get()) == sizeof registro) {
+    const auto tam = static_cast<std::size_t>(INFSYS_FORMATO.tam_registro);
+    unsigned char registro[INFSYS_TAM_MAX];
+    while (std::fread(registro, 1, tam, f.get()) == tam) {
         const char* indic = reinterpret_cast<const char*>(registro);
         if (std::string_view(indic, strnlen(indic, INFSYS_TAM_INDIC)) == buscado) {
-            std::memcpy(datos, registro, sizeof registro);
+            std::memcpy(datos, registro, tam);
             return 1;
         }
     }
@@ -76,9 +77,9 @@ int langused(char* lang_name) {
     char indic[sizeof usuario.id + 1];
     copia(indic, sizeof indic,
           std::string_view(usuario.id, strnlen(usuario.id, sizeof usuario.id)));
-    unsigned char registro[INFSYS_TAM_REGISTRO];
+    unsigned char registro[INFSYS_TAM_MAX];
     if (lee_infsys(indic, registro) != 1) return 0;
-    return lee_languesys(registro[INFSYS_OFS_LANG], lang_name);
+    return lee_languesys(registro[INFSYS_FORMATO.ofs_lang], lang_name);
 }
 
 }  // namespace talmir

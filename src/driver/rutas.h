@@ -8,12 +8,16 @@ namespace talmir {
 
 // The working directory: the program's own files, markers, logs and texts.
 extern const char* const DIR_TRABAJO;  // /var/ax25/fbb/talmir
-// FBB's key/value configuration.
+// FBB's key/value configuration, as the build names it.
 extern const char* const FBB_CONF;  // /etc/ax25/fbb.conf
 // FBB's default paths, used until FBB's configuration names others.
 extern const char* const FBB_MAIL_IN;  // /var/ax25/fbb/mail/mail.in
 extern const char* const FBB_LOCK_IN;  // /var/ax25/fbb/mail/mail.lck
 extern const char* const FBB_SYSTEM;   // /etc/ax25/fbb/
 extern const char* const FBB_DATADIR;  // /var/ax25/fbb/
+
+// The FBB configuration to read: the value of FBBCONF, FBB's own way of
+// naming it (inherited from FBB, used as written), or else FBB_CONF.
+const char* ruta_fbb_conf();
 
 }  // namespace talmir
