@@ -23,7 +23,8 @@ function(contiene texto trozo)
 endfunction()
 
 instala()
-foreach(f usr/sbin/talmir usr/share/man/man8/talmir.8 usr/share/doc/talmir/examples/config.prt)
+foreach(f usr/sbin/talmir usr/share/man/man8/talmir.8 usr/share/doc/talmir/examples/config.prt
+          usr/bin/talmir-check usr/share/man/man8/talmir-check.8)
   if(NOT EXISTS "${DEST}/${f}")
     message(FATAL_ERROR "not installed: ${f}")
   endif()

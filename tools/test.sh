@@ -74,17 +74,19 @@ else
     fallos+=("clang-format")
 fi
 
-if [ -f doc/talmir.8 ]; then
+# Every manual page of doc/ (talmir.8, talmir-check.8, ...).
+for pagina in doc/*.[1-8]; do
+    [ -f "$pagina" ] || continue
     echo
-    echo "== Rendering doc/talmir.8 with man -l"
-    avisos=$(MANWIDTH=80 man --warnings -l doc/talmir.8 2>&1 >/dev/null) || avisos="man failed: $avisos"
+    echo "== Rendering $pagina with man -l"
+    avisos=$(MANWIDTH=80 man --warnings -l "$pagina" 2>&1 >/dev/null) || avisos="man failed: $avisos"
     if [ -n "$avisos" ]; then
         echo "$avisos"
-        fallos+=("man page")
+        fallos+=("man page $pagina")
     else
-        resumen+=("man page: doc/talmir.8 renders without warnings")
+        resumen+=("man page: $pagina renders without warnings")
     fi
-fi
+done
 
 echo
 echo "== Summary"
