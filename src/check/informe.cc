@@ -32,9 +32,12 @@ void Informe::anade(const std::string& ruta, unsigned linea, gravedad g,
                     const std::string& mensaje) {
     // The same fault met twice (a port name looked up from two lines after
     // FBB's configuration failed, for instance) is told once.
-    for (const Diagnostico& d : lista_) {
-        if (d.fichero == ruta && d.linea == linea && d.grado == g && d.mensaje == mensaje) return;
-    }
+    std::string clave = ruta;
+    clave += '\0';
+    clave += std::to_string(linea);
+    clave += static_cast<char>('0' + static_cast<int>(g));
+    clave += mensaje;
+    if (!vistos_.insert(clave).second) return;
     fichero(ruta);
     lista_.push_back({ruta, linea, g, mensaje});
     if (g == gravedad::error) ++errores_;

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 namespace talmir {
@@ -37,6 +38,7 @@ class Informe {
     void anade(const std::string& ruta, unsigned linea, gravedad g, const std::string& mensaje);
     std::vector<std::string> ficheros_;
     std::vector<Diagnostico> lista_;
+    std::unordered_set<std::string> vistos_;
     int errores_ = 0;
     int avisos_ = 0;
 };

@@ -571,7 +571,7 @@ void Revision::revisa_linea_usr(Bloque& b, const LINEAUSRS& l, unsigned num) {
     }
     if ((l.modo == 5 || l.modo == 6) && pr == 1 && pw.size() < 8) {
         inf_.aviso(ruta_usr_, num,
-                   texto("a %s password of %zu characters: 8 or more are safer",
+                   texto("%s password of %zu characters: 8 or more are safer",
                          nombre_modo(l.modo).c_str(), pw.size()));
     }
     for (const LineaUsr& antes : b.lineas) {
