@@ -2,6 +2,7 @@
 // the filter's error numbers 3 to 11, and "what happens" against the filter.
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 #include <utility>
@@ -290,6 +291,20 @@ TEST(Revision, LineasFijasDeConfig) {
          {"@config.prt:2: warning: \"N1SYSOPX\" is longer than 6 characters: it is read as the "
           "sysops N1SYSO and PX"},
          0},
+        {"five sysops and a long one",
+         con_linea(1, "N0A N0B N0C N0D N1SYSOPX"),
+         "",
+         {},
+         {"@config.prt:2: warning: \"N1SYSOPX\" is longer than 6 characters: it is read as the "
+          "sysops N1SYSO and PX",
+          "@config.prt:2: warning: only five sysops count: \"N1SYSOPX\" is cut or ignored"},
+         0},
+        {"a line too long",
+         config_basica("1 OPEN" + std::string(100, ' ') + "junk\n"),
+         "",
+         {},
+         {"@config.prt:15: warning: longer than 98 characters: the rest of the line is dropped"},
+         0},
         {"six sysops",
          con_linea(1, "N0A N0B N0C N0D N0E N0F"),
          "",
@@ -497,6 +512,12 @@ TEST(Revision, BloquesDeUsuarios) {
           "@users.prt:6: warning: never used: line 4 serves every port",
           "@users.prt:6: warning: port 5 has no port line in config.prt: the filter does not "
           "work there, so this line is never used"},
+         0},
+        {"a line too long",
+         puertos,
+         "N0CALL\n1 OPEN" + std::string(300, ' ') + "x\n-\n",
+         {},
+         {"@users.prt:2: warning: longer than 298 characters: the rest of the line is dropped"},
          0},
         {"a missing users.prt", "", "", {}, {}, 0},
     });
@@ -723,6 +744,13 @@ TEST(Revision, TablasDeContrasenas) {
           "port's default mode",
           "@N0TAB.TBL:33: warning: day 5 has a line already at line 5: this one is never used"},
          1},
+        {"an empty table",
+         puertos,
+         "",
+         {{Raiz::trabajo("N0TAB.TBL"), "# nothing yet\n"}},
+         {"@N0TAB.TBL: error: no line for any day: the station always gets its port's default "
+          "mode"},
+         1},
         {"one day missing",
          puertos,
          "",
@@ -757,10 +785,10 @@ TEST(Revision, FicherosDeFbb) {
         raiz.config(config_basica("VHF OPEN\n"));
         raiz.escribe("etc/ax25/fbb.conf", "callsign = n0bbs\nqraloc = jn18du\n");
         espera(revisa(raiz),
-               {"./etc/ax25/fbb.conf: error: city not set: FBB's configuration counts as unread, "
-                "so port names cannot be looked up and no mail reaches the sysops",
-                "@config.prt:15: error: the port name VHF cannot be looked up: FBB's "
-                "configuration cannot be read"},
+               {"@config.prt:15: error: the port name VHF cannot be looked up: FBB's "
+                "configuration cannot be read",
+                "./etc/ax25/fbb.conf: error: city not set: FBB's configuration counts as unread, "
+                "so port names cannot be looked up and no mail reaches the sysops"},
                1, "no city");
     }
     {
@@ -797,6 +825,63 @@ TEST(Revision, FicherosDeFbb) {
                     "(txtlang): every station gets the texts of the working directory"},
                0, "txtlang without FBB's language files");
     }
+}
+
+TEST(Revision, FbbDesdeInitSrv) {
+    Raiz raiz;
+    mundo(raiz);
+    raiz.borra("etc/ax25/fbb.conf");
+    // init.srv in the current directory: data lines 1, 3, 4, 5, 11, 12, 14.
+    std::string init = "N0BBS\n2\nJN18DU\nTestville\n" + raiz.ruta("etc/ax25/fbb") + "/\n";
+    for (int i = 6; i <= 10; ++i) init += std::to_string(i) + "\n";
+    init += "Sysop Name\nN0SYS\n13\n" + raiz.ruta(Raiz::mail_in()) + "\n";
+    raiz.escribe("init.srv", init);
+    espera(revisa(raiz),
+           {"./etc/ax25/fbb.conf: warning: cannot be read: FBB's data come from init.srv in the "
+            "current directory, which is FBB's filter directory when FBB runs talmir"},
+           0, "init.srv");
+}
+
+TEST(Revision, FbbConRutaDemasiadoLarga) {
+    Raiz raiz;
+    mundo(raiz);
+    raiz.escribe("etc/ax25/fbb.conf",
+                 raiz.lee("etc/ax25/fbb.conf") + "import = /" + std::string(120, 'a') + "\n");
+    espera(revisa(raiz),
+           {"./etc/ax25/fbb.conf: error: a conf, data or import path is too long (100 "
+            "characters; the import's lock name 80): FBB's configuration counts as unread"},
+           1, "a path too long");
+}
+
+TEST(Revision, SinDirectorioDeTrabajo) {
+    Raiz raiz;
+    mundo(raiz);
+    raiz.escribe("cfg/config.prt", config_basica("1 OPEN\n"));
+    raiz.escribe("cfg/users.prt", kUsuarios);
+    raiz.borra(Raiz::trabajo("config.prt"));
+    raiz.borra(Raiz::trabajo("users.prt"));
+    raiz.borra("var/ax25/fbb/talmir");
+    espera(revisa(raiz, {"./cfg"}),
+           {"./var/ax25/fbb/talmir: error: the working directory does not exist: challenges, "
+            "logs and error reports cannot be written (error 10)"},
+           1, "no working directory");
+}
+
+// Permissions do not hold for root: these run as another user only.
+TEST(Revision, FicherosSinPermiso) {
+    if (geteuid() == 0) GTEST_SKIP() << "root reads and writes every file";
+    Raiz raiz;
+    mundo(raiz);
+    ASSERT_EQ(chmod(raiz.ruta(Raiz::trabajo("users.prt")).c_str(), 0), 0);
+    ASSERT_EQ(chmod(raiz.ruta("var/ax25/fbb/mail").c_str(), 0555), 0);
+    espera(revisa(raiz),
+           {"@users.prt: error: cannot be read: Permission denied: the filter takes every "
+            "station as unlisted",
+            raiz.ruta(Raiz::mail_in()) + ": error: FBB's mail import: its directory " +
+                raiz.ruta("var/ax25/fbb/mail") +
+                " is not writable, so no mail reaches the sysops (error 2)"},
+           2, "no permission");
+    chmod(raiz.ruta("var/ax25/fbb/mail").c_str(), 0755);
 }
 
 TEST(Revision, DirectorioDeTrabajo) {

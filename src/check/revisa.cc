@@ -947,6 +947,10 @@ void Revision::revisa_trabajo() {
 
 int Revision::ejecuta() {
     instala_escucha();
+    // The program's own files come first in the report.
+    char ruta[RUTA_MAX];
+    if (ruta_config(ruta, sizeof ruta, "config.prt")) inf_.fichero(ruta);
+    if (ruta_config(ruta, sizeof ruta, "users.prt")) inf_.fichero(ruta);
     revisa_fbb();
     if (!lee_config()) {
         lee_usuarios();
