@@ -1,6 +1,7 @@
-# `cmake --install` into a scratch DESTDIR: the program, its manual page and
-# the c_filter link in FBB's filter directory; a filter that is not a link
-# is never overwritten. Run by CTest with -DBUILD=<build dir> -DDEST=<dir>.
+# `cmake --install` into a scratch DESTDIR: the programs, the manual pages,
+# the examples and the c_filter link in FBB's filter directory; a filter that
+# is not a link is never overwritten. Run by CTest with -DBUILD=<build dir>
+# -DDEST=<dir>.
 file(REMOVE_RECURSE "${DEST}")
 
 
@@ -23,12 +24,24 @@ function(contiene texto trozo)
 endfunction()
 
 instala()
-foreach(f usr/sbin/talmir usr/share/man/man8/talmir.8 usr/share/doc/talmir/examples/config.prt
-          usr/bin/talmir-check usr/share/man/man8/talmir-check.8)
+# The manual pages, compressed when gzip is there.
+set(gz "")
+if(EXISTS "${DEST}/usr/share/man/man8/talmir.8.gz")
+  set(gz ".gz")
+endif()
+foreach(f usr/sbin/talmir usr/bin/talmir-sim usr/bin/talmir-check usr/share/man/man8/talmir.8${gz}
+          usr/share/man/man8/talmir-check.8${gz}
+          usr/share/man/man1/talmir-sim.1${gz} usr/share/man/man5/config.prt.5${gz}
+          usr/share/man/man5/users.prt.5${gz} usr/share/doc/talmir/examples/config.prt
+          usr/share/doc/talmir/examples/users.prt)
   if(NOT EXISTS "${DEST}/${f}")
     message(FATAL_ERROR "not installed: ${f}")
   endif()
 endforeach()
+# The starter configuration is the package's alone.
+if(EXISTS "${DEST}/etc" OR EXISTS "${DEST}/usr/etc")
+  message(FATAL_ERROR "configuration installed outside a package build")
+endif()
 # The link points at the installed path, not into DESTDIR.
 file(READ_SYMLINK "${DEST}${FILTRO}/c_filter" destino)
 if(NOT destino STREQUAL "/usr/sbin/talmir")

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # talmir at work on a ready-made BBS: builds talmir and the FBB dialogue
-# simulator fbbsim with the relative root "." (every run then works under its
-# current directory), lays out a scratch BBS with the files of examples/, and
-# shows the banner, a station's first call as FBB makes it, a whole NORMAL
-# password dialogue and a forward exchange between two BBSs.
+# simulator talmir-sim with the relative root "." (every run then works under
+# its current directory), lays out a scratch BBS with the files of examples/,
+# and shows the banner, a station's first call as FBB makes it, a whole NORMAL
+# password dialogue, an MD station answering with a digest, and a forward
+# exchange between two BBSs.
 #
 # Usage: bash tools/demo.sh   (as root on a fresh Debian machine: it installs
 # what is missing with apt-get; as another user everything must be there).
@@ -31,12 +32,12 @@ if ((${#faltan[@]})); then
 fi
 
 # --- Build ---------------------------------------------------------------
-echo "== Building talmir and fbbsim in build-demo (TALMIR_ROOT=.)"
+echo "== Building talmir and talmir-sim in build-demo (TALMIR_ROOT=.)"
 cmake -S . -B "$CONSTRUCCION" -DTALMIR_ROOT=. -DBUILD_TESTING=OFF \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$CONSTRUCCION" -j2 --target talmir fbbsim >/dev/null
+cmake --build "$CONSTRUCCION" -j2 --target talmir talmir-sim >/dev/null
 TALMIR=$CONSTRUCCION/talmir
-FBBSIM=$CONSTRUCCION/fbbsim
+SIM=$CONSTRUCCION/talmir-sim
 
 # --- A scratch BBS -------------------------------------------------------
 # BBS A (N0BBS) is a root of its own: var/ax25/fbb/talmir is talmir's working
@@ -90,14 +91,25 @@ echo "   exit code $codigo (0: FBB lets the station in)"
 # --- 3. A NORMAL dialogue ------------------------------------------------
 echo
 echo "== 3. Station N0CALL-0 on port 1, mode NORMAL with the password Secreto7."
-echo "   fbbsim plays FBB; with --answer it plays a station that knows its password:"
+echo "   talmir-sim plays FBB; with --answer it plays a station that knows its password:"
 echo "   it reads the five positions asked and types those characters."
 set +e
-"$FBBSIM" --dir "$A" --port 1 --answer Secreto7 N0CALL-0
+"$SIM" --dir "$A" --port 1 --answer Secreto7 N0CALL-0
 dialogo=$?
 echo
 echo "   The same station typing a wrong password three times:"
-printf 'xxxxx\nyyyyy\nzzzzz\n' | "$FBBSIM" --dir "$A" --port 1 N0CALL-0
+printf 'xxxxx\nyyyyy\nzzzzz\n' | "$SIM" --dir "$A" --port 1 N0CALL-0
+
+# --- MD: a digest computed from the password ----------------------------
+echo
+echo "== 3b. Station N0MD-0, mode MD5 with the password Clave2024: it may answer with the"
+echo "   MD5 or MD2 digest of the ten digits in brackets followed by its password."
+echo "   talmir-sim computes it from the password given with --answer (here MD2):"
+"$SIM" --dir "$A" --port 1 --answer Clave2024 --digest md2 N0MD-0
+md=$?
+echo
+echo "   The same answer for a challenge seen elsewhere, without running anything:"
+"$SIM" --password Clave2024 --challenge "PASSWORD> 2 7 1 9 4 [0123456789]"
 set -e
 
 # --- 4. Forward between two BBSs -----------------------------------------
@@ -107,16 +119,16 @@ echo "   N0BBS's users.prt has N3BBS as FORWARD5: it challenges with \"![digits]
 echo "   N3BBS's own talmir (a forward run, new-user flag -1) answers with the MD5"
 echo "   digest of the digits and the password both keep; N0BBS checks it."
 set +e
-"$FBBSIM" --forward N0BBS --dir "$A" --partner-dir "$B" --port 1 N3BBS-0
+"$SIM" --forward N0BBS --dir "$A" --partner-dir "$B" --port 1 N3BBS-0
 forward=$?
 set -e
 
 echo
-if [ "$dialogo" = 0 ] && [ "$forward" = 0 ]; then
-    echo "== Done: the station and the partner BBS were let in."
-    echo "   Try more: $FBBSIM --dir $A --port 1 N0FIX-0   (and type the pass phrase)"
+if [ "$dialogo" = 0 ] && [ "$md" = 0 ] && [ "$forward" = 0 ]; then
+    echo "== Done: the stations and the partner BBS were let in."
+    echo "   Try more: $SIM --dir $A --port 1 N0FIX-0   (and type the pass phrase)"
 else
-    echo "== The dialogue ended with exit $dialogo and the forward with exit $forward:" \
+    echo "== The dialogues ended with exit $dialogo and $md, the forward with exit $forward:" \
         "see $A/var/ax25/fbb/talmir/error.prt"
     exit 1
 fi

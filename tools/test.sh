@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Builds talmir and runs every test: the normal build (warnings are errors),
-# the same suite under AddressSanitizer and UndefinedBehaviorSanitizer, the
-# clang-format check of the sources and the rendering of the manual page.
+# Builds talmir and runs every test: the normal build (warnings are errors,
+# the Debian package built and inspected among its tests), the same suite
+# under AddressSanitizer and UndefinedBehaviorSanitizer, the clang-format
+# check of the sources and the rendering of the manual pages; as root also
+# the package's installation with apt-get, in an overlay of the system.
 #
 # Usage: bash tools/test.sh   (as root on a fresh Debian machine: it installs
 # what is missing with apt-get; as another user everything must be there).
@@ -74,19 +76,37 @@ else
     fallos+=("clang-format")
 fi
 
-# Every manual page of doc/ (talmir.8, talmir-check.8, ...).
-for pagina in doc/*.[1-8]; do
-    [ -f "$pagina" ] || continue
-    echo
-    echo "== Rendering $pagina with man -l"
+echo
+echo "== Rendering the manual pages with man --warnings -l"
+paginas=(doc/*.[1-8])
+malas=0
+for pagina in "${paginas[@]}"; do
     avisos=$(MANWIDTH=80 man --warnings -l "$pagina" 2>&1 >/dev/null) || avisos="man failed: $avisos"
     if [ -n "$avisos" ]; then
+        echo "$pagina:"
         echo "$avisos"
-        fallos+=("man page $pagina")
-    else
-        resumen+=("man page: $pagina renders without warnings")
+        malas=$((malas + 1))
     fi
 done
+if ((malas)); then
+    fallos+=("man pages: $malas with warnings")
+else
+    resumen+=("man pages: ${#paginas[@]} render without warnings (${paginas[*]})")
+fi
+
+# --- The package installed the way a sysop does, with apt-get, as root on
+# Debian: inside a private mount namespace whose /usr, /var and /etc are
+# overlays, so that this machine is left as it was. ctest has installed it
+# into a scratch root already (label deb).
+if [ "$(id -u)" = 0 ] && [ -f /etc/debian_version ]; then
+    echo
+    echo "== apt-get install ./talmir_*.deb (in an overlay of this system)"
+    if bash tools/apt_deb.sh --overlay build-test/paquete-deb; then
+        resumen+=("apt-get: the package installs, man talmir works, purged again")
+    else
+        fallos+=("apt-get install of the package")
+    fi
+fi
 
 echo
 echo "== Summary"

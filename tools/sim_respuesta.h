@@ -1,4 +1,4 @@
-// The parts of the FBB dialogue simulator that need no process: how FBB's
+// The parts of talmir-sim, the FBB dialogue simulator, that need no process: how FBB's
 // shell turns a typed line into arguments, and how a station that knows its
 // password answers the challenge that talmir printed.
 #pragma once
@@ -6,7 +6,7 @@
 #include <cstddef>
 #include <cstring>
 
-namespace fbbsim {
+namespace talmir::sim {
 
 // FBB cuts a typed line at 80 characters (and at its first ";") before the
 // shell splits it, so no line has more than 40 words of at most 80 characters.
@@ -169,7 +169,9 @@ inline bool caracteres(const Trozos& t, int primera, const char* password, char*
 // Reads the challenge at the end of talmir's output (n bytes; the first call's
 // identification line and any texts may come before it) and writes into resp
 // (tam bytes of room) what a station knowing its password types. The digest
-// challenges (MD and the forward line) are answered with md, MD5 in fbbsim.
+// challenges (MD and the forward line) are answered with md, MD5 or MD2;
+// without md an MD challenge gets the five characters, as a person types
+// them, and a forward line, which has no plain answer, gets nothing.
 // Returns the kind of challenge; RETO_NINGUNO leaves resp empty.
 inline Reto responde(const char* salida, std::size_t n, const char* password, Resumen md,
                      char* resp, std::size_t tam) {
@@ -232,12 +234,15 @@ inline Reto responde(const char* salida, std::size_t n, const char* password, Re
     };
     // MD: five positions, then the ten digits in brackets.
     const char* diez = codigo_md(t.ini[0], t.lon[0]);
-    if (diez != nullptr && cinco_posiciones(1))
-        return resumen_de(diez, password, md, resp, tam) ? RETO_MD : RETO_NINGUNO;
+    if (diez != nullptr && cinco_posiciones(1)) {
+        bool hecho = md != nullptr ? resumen_de(diez, password, md, resp, tam)
+                                   : caracteres(t, 1, password, resp, tam);
+        return hecho ? RETO_MD : RETO_NINGUNO;
+    }
     // NORMAL and TABLE: five positions.
     if (cinco_posiciones(0))
         return caracteres(t, 0, password, resp, tam) ? RETO_NORMAL : RETO_NINGUNO;
     return RETO_NINGUNO;
 }
 
-}  // namespace fbbsim
+}  // namespace talmir::sim

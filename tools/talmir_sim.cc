@@ -1,14 +1,15 @@
-// fbbsim: plays FBB's part in one connection, so that a person or a test can
-// see what a station sees and answer as it would. Each run of talmir gets the
+// talmir-sim: plays FBB's part in one connection, so that a sysop, a person
+// or a test can see what a station sees and answer as it would. Each run of talmir gets the
 // arguments FBB gives its connection filter (CALL-SSID, call counter, user
 // flags, new-user flag, record, port and the typed line split into words by
 // the shell), in the directory FBB's filter directory stands for; its output
 // is shown as FBB sends it, and its exit code decides the next step.
 //
-// Lines of the simulator's own begin with "[fbbsim]"; everything else is the
-// station's screen. The exit status is talmir's last exit code (0, 2, 3, 4,
-// 11: the verdict), 1 when the dialogue stopped while talmir still waited for
-// an answer, 64 on a usage error and 70 when talmir could not run or died.
+// Lines of the simulator's own begin with "[talmir-sim]"; everything else is
+// the station's screen. The exit status is talmir's last exit code (0, 2, 3,
+// 4, 11: the verdict), 1 when the dialogue stopped while talmir still waited
+// for an answer, 64 on a usage error and 70 when talmir could not run or died.
+// With --challenge it only works out a station's answer: 0 printed, 1 none.
 
 #include <fcntl.h>
 #include <limits.h>
@@ -25,7 +26,7 @@
 #include <cstring>
 
 #include "auth/md5c.h"
-#include "fbbsim_respuesta.h"
+#include "sim_respuesta.h"
 
 extern char** environ;
 
@@ -36,6 +37,14 @@ constexpr int ESPERA_MS = 10000;           // FBB freezes while its filter runs:
 constexpr int RUNS_DEF = 20;
 constexpr int SALIDA_USO = 64;
 constexpr int SALIDA_FALLO = 70;
+
+void md5(const unsigned char* datos, std::size_t n, char hex[33]) {
+    talmir::md5_hex(datos, n, hex);
+}
+
+void md2(const unsigned char* datos, std::size_t n, char hex[33]) {
+    talmir::md2_hex(datos, n, hex);
+}
 
 struct Opciones {
     char talmir[PATH_MAX] = {};
@@ -48,7 +57,10 @@ struct Opciones {
     long registro = 0;
     bool nuevo = false;
     const char* guion = nullptr;
-    const char* clave = nullptr;
+    const char* clave = nullptr;         // --answer: the station answers by itself
+    const char* password = nullptr;      // --password: a person answers, helped
+    talmir::sim::Resumen resumen = md5;  // --digest: MD5, MD2, or none (plain)
+    const char* reto = nullptr;          // --challenge: only work out the answer
     bool forward = false;
     bool crlf = false;
     long max = RUNS_DEF;
@@ -64,11 +76,13 @@ struct Ejecucion {
 
 void uso(std::FILE* f) {
     std::fputs(
-        "usage: fbbsim [options] CALL-SSID\n"
-        "       fbbsim --forward THISBBS-SSID --dir A --partner-dir B [options] PARTNER-SSID\n"
+        "usage: talmir-sim [options] CALL-SSID\n"
+        "       talmir-sim --forward THISBBS-SSID --dir A --partner-dir B [options] PARTNER-SSID\n"
+        "       talmir-sim --password PASSWORD [--digest md5|md2|plain] --challenge TEXT\n"
         "Plays FBB's part in one connection: runs talmir as FBB's connection filter,\n"
         "shows what the station sees and passes the station's lines to it.\n"
-        "  --talmir PATH       the program (default: talmir beside fbbsim)\n"
+        "  --talmir PATH       the program (default: talmir beside talmir-sim, or the\n"
+        "                      installed one)\n"
         "  --dir DIR           current directory of every run (default: .)\n"
         "  --port N            the station's port, TNC number of port.sys (default 1)\n"
         "  --flags N           FBB's user flags in decimal (default 0; 16 = BBS, 8 = sysop)\n"
@@ -77,13 +91,18 @@ void uso(std::FILE* f) {
         "  --script FILE       the station's lines from FILE, one per answer\n"
         "                      (default: standard input)\n"
         "  --answer PASSWORD   play a station that knows its password and answers itself\n"
+        "  --password PASSWORD you type, helped: after each challenge the answers are\n"
+        "                      shown, and a line {md5}, {md2} or {plain} sends one\n"
+        "  --digest md5|md2|plain  what --answer sends to an MD challenge (default md5)\n"
+        "  --challenge TEXT    print what the station answers to the challenge line TEXT\n"
+        "                      (such as \"PASSWORD> 3 1 4 1 5 [0123456789]\") and exit\n"
         "  --forward CALL      two BBSs forwarding: BBS A (CALL, --dir) challenges the\n"
         "                      partner BBS B (PARTNER-SSID, --partner-dir), which answers\n"
         "  --partner-dir DIR   the partner BBS's directory in --forward\n"
         "  --max N             at most N runs of talmir (default 20)\n"
         "  --crlf              end lines with CR LF, as FBB sends them\n"
         "Verdicts: exit 0 let in, 3 let in read-only, 4 let in, messages held,\n"
-        "11 let in as guest, 2 disconnected.\n",
+        "11 let in as guest, 2 disconnected. See talmir-sim(1).\n",
         f);
 }
 
@@ -109,6 +128,9 @@ bool indicativo(const char* s, char* out, std::size_t tam) {
     return true;
 }
 
+// The program beside this one (a build tree), else the installed one: the
+// build names the way from the installed simulator's directory to talmir's
+// (TALMIR_SIM_A_SBIN, such as "../sbin"). The first that can be run counts.
 bool talmir_por_defecto(char* out, std::size_t tam) {
     char yo[PATH_MAX];
     ssize_t n = readlink("/proc/self/exe", yo, sizeof yo - 1);
@@ -118,7 +140,17 @@ bool talmir_por_defecto(char* out, std::size_t tam) {
     if (barra == nullptr) return false;
     barra[1] = '\0';
     int k = std::snprintf(out, tam, "%stalmir", yo);
-    return k > 0 && static_cast<std::size_t>(k) < tam;
+    if (k <= 0 || static_cast<std::size_t>(k) >= tam) return false;
+#ifdef TALMIR_SIM_A_SBIN
+    if (access(out, X_OK) != 0) {
+        char otro[PATH_MAX];
+        k = std::snprintf(otro, sizeof otro, "%s%s/talmir", yo, TALMIR_SIM_A_SBIN);
+        if (k > 0 && static_cast<std::size_t>(k) < sizeof otro && access(otro, X_OK) == 0 &&
+            realpath(otro, out) != nullptr)
+            return true;
+    }
+#endif
+    return true;
 }
 
 // Parses the command line; 0 when fine, else the exit status to end with.
@@ -141,7 +173,7 @@ int opciones(int argc, char** argv, Opciones* o) {
             o->crlf = true;
             toma = false;
         } else if (v == nullptr && a[0] == '-' && a[1] == '-') {
-            std::fprintf(stderr, "fbbsim: %s needs a value\n", a);
+            std::fprintf(stderr, "talmir-sim: %s needs a value\n", a);
             return SALIDA_USO;
         } else if (std::strcmp(a, "--talmir") == 0) {
             talmir = v;
@@ -162,24 +194,50 @@ int opciones(int argc, char** argv, Opciones* o) {
         } else if (std::strcmp(a, "--answer") == 0) {
             o->clave = v;
             ok = std::strlen(v) <= 300;
+        } else if (std::strcmp(a, "--password") == 0) {
+            o->password = v;
+            ok = std::strlen(v) <= 300;
+        } else if (std::strcmp(a, "--digest") == 0) {
+            if (std::strcmp(v, "md5") == 0 || std::strcmp(v, "MD5") == 0) {
+                o->resumen = md5;
+            } else if (std::strcmp(v, "md2") == 0 || std::strcmp(v, "MD2") == 0) {
+                o->resumen = md2;
+            } else if (std::strcmp(v, "plain") == 0) {
+                o->resumen = nullptr;
+            } else {
+                ok = false;
+            }
+        } else if (std::strcmp(a, "--challenge") == 0) {
+            o->reto = v;
+            ok = std::strlen(v) <= 1000;
         } else if (std::strcmp(a, "--forward") == 0) {
             o->forward = true;
             propio = v;
         } else if (a[0] == '-' && a[1] != '\0') {
-            std::fprintf(stderr, "fbbsim: unknown option %s\n", a);
+            std::fprintf(stderr, "talmir-sim: unknown option %s\n", a);
             return SALIDA_USO;
         } else if (ind == nullptr) {
             ind = a;
             toma = false;
         } else {
-            std::fprintf(stderr, "fbbsim: one callsign only (%s)\n", a);
+            std::fprintf(stderr, "talmir-sim: one callsign only (%s)\n", a);
             return SALIDA_USO;
         }
         if (!ok) {
-            std::fprintf(stderr, "fbbsim: bad value for %s: %s\n", a, v);
+            std::fprintf(stderr, "talmir-sim: bad value for %s: %s\n", a, v);
             return SALIDA_USO;
         }
         if (toma) ++i;
+    }
+    if (o->reto != nullptr) {
+        // Nothing runs: a password and the challenge are all it takes.
+        if (o->clave != nullptr && o->password == nullptr) o->password = o->clave;
+        if (o->password == nullptr || ind != nullptr || o->forward || o->guion != nullptr) {
+            std::fprintf(stderr,
+                         "talmir-sim: --challenge takes --password (and --digest), no callsign\n");
+            return SALIDA_USO;
+        }
+        return 0;
     }
     if (ind == nullptr) {
         uso(stderr);
@@ -187,36 +245,38 @@ int opciones(int argc, char** argv, Opciones* o) {
     }
     if (!indicativo(ind, o->indicativo, sizeof o->indicativo) ||
         (propio != nullptr && !indicativo(propio, o->propio, sizeof o->propio))) {
-        std::fprintf(stderr, "fbbsim: a callsign is CALL-SSID of at most 12 characters\n");
+        std::fprintf(stderr, "talmir-sim: a callsign is CALL-SSID of at most 12 characters\n");
         return SALIDA_USO;
     }
-    if (o->forward && (o->dir_socio == nullptr || o->guion != nullptr || o->clave != nullptr)) {
+    if (o->forward && (o->dir_socio == nullptr || o->guion != nullptr || o->clave != nullptr ||
+                       o->password != nullptr)) {
         std::fprintf(stderr,
-                     "fbbsim: --forward needs --partner-dir, and no --script or --answer\n");
+                     "talmir-sim: --forward needs --partner-dir, and no --script, --answer or "
+                     "--password\n");
         return SALIDA_USO;
     }
-    if (o->guion != nullptr && o->clave != nullptr) {
-        std::fprintf(stderr, "fbbsim: --script and --answer exclude each other\n");
+    if (o->clave != nullptr && (o->guion != nullptr || o->password != nullptr)) {
+        std::fprintf(stderr, "talmir-sim: --answer excludes --script and --password\n");
         return SALIDA_USO;
     }
     if (talmir == nullptr) {
         if (!talmir_por_defecto(o->talmir, sizeof o->talmir)) {
-            std::fprintf(stderr, "fbbsim: cannot find my own directory: give --talmir\n");
+            std::fprintf(stderr, "talmir-sim: cannot find my own directory: give --talmir\n");
             return SALIDA_USO;
         }
     } else if (realpath(talmir, o->talmir) == nullptr) {
-        std::fprintf(stderr, "fbbsim: %s: %s\n", talmir, std::strerror(errno));
+        std::fprintf(stderr, "talmir-sim: %s: %s\n", talmir, std::strerror(errno));
         return SALIDA_USO;
     }
     if (access(o->talmir, X_OK) != 0) {
-        std::fprintf(stderr, "fbbsim: %s: cannot be run\n", o->talmir);
+        std::fprintf(stderr, "talmir-sim: %s: cannot be run\n", o->talmir);
         return SALIDA_USO;
     }
     const char* dirs[2] = {o->dir, o->dir_socio};
     for (const char* d : dirs) {
         struct stat st;
         if (d != nullptr && (stat(d, &st) != 0 || !S_ISDIR(st.st_mode))) {
-            std::fprintf(stderr, "fbbsim: %s is no directory\n", d);
+            std::fprintf(stderr, "talmir-sim: %s is no directory\n", d);
             return SALIDA_USO;
         }
     }
@@ -320,19 +380,19 @@ const char* veredicto(int codigo) {
 void di_veredicto(int codigo) {
     const char* v = veredicto(codigo);
     if (v != nullptr)
-        std::printf("[fbbsim] exit %d: %s\n", codigo, v);
+        std::printf("[talmir-sim] exit %d: %s\n", codigo, v);
     else
-        std::printf("[fbbsim] exit %d: not an exit code of talmir's\n", codigo);
+        std::printf("[talmir-sim] exit %d: not an exit code of talmir's\n", codigo);
 }
 
 // The arguments of one run: CALL-SSID counter flags new record port words...
 struct Argumentos {
     char campos[6][24];  // room for any long in decimal
-    char* v[6 + fbbsim::PALABRAS_MAX + 2];
+    char* v[6 + talmir::sim::PALABRAS_MAX + 2];
 };
 
 void arma(Argumentos* a, const char* programa, const char* ind, long llamada, long flags,
-          long nuevo, long registro, long puerto, fbbsim::Palabras* w) {
+          long nuevo, long registro, long puerto, talmir::sim::Palabras* w) {
     std::snprintf(a->campos[0], sizeof a->campos[0], "%s", ind);
     std::snprintf(a->campos[1], sizeof a->campos[1], "%ld", llamada);
     std::snprintf(a->campos[2], sizeof a->campos[2], "%ld", flags);
@@ -350,11 +410,11 @@ void arma(Argumentos* a, const char* programa, const char* ind, long llamada, lo
 // by itself (the reason has been said).
 bool corre(const Opciones& o, const char* quien, const char* dir, Argumentos* a, Ejecucion* e,
            bool pregunta = false) {
-    std::printf("[fbbsim] %srun:", quien);
+    std::printf("[talmir-sim] %srun:", quien);
     for (int i = 1; a->v[i] != nullptr; ++i) std::printf(" %s", a->v[i]);
     std::printf("\n");
     if (!ejecuta(o.talmir, dir, a->v, e)) {
-        std::printf("[fbbsim] cannot start %s: %s\n", o.talmir, std::strerror(errno));
+        std::printf("[talmir-sim] cannot start %s: %s\n", o.talmir, std::strerror(errno));
         return false;
     }
     muestra(e->salida, e->n, o.crlf);
@@ -363,17 +423,17 @@ bool corre(const Opciones& o, const char* quien, const char* dir, Argumentos* a,
     bool abierta = e->n > 0 && e->salida[e->n - 1] != '\n';
     if (abierta && !(pregunta && e->codigo == 1 && !e->agotado && e->senal == 0)) std::printf("\n");
     if (e->agotado) {
-        std::printf("[fbbsim] no end after %d s: killed (FBB is frozen meanwhile)\n",
+        std::printf("[talmir-sim] no end after %d s: killed (FBB is frozen meanwhile)\n",
                     ESPERA_MS / 1000);
         return false;
     }
     if (e->senal != 0) {
-        std::printf("[fbbsim] killed by signal %d (FBB would run the filter again for ever)\n",
+        std::printf("[talmir-sim] killed by signal %d (FBB would run the filter again for ever)\n",
                     e->senal);
         return false;
     }
     if (e->codigo == 127) {
-        std::printf("[fbbsim] exit 127: talmir could not be run in %s\n", dir);
+        std::printf("[talmir-sim] exit 127: talmir could not be run in %s\n", dir);
         return false;
     }
     return true;
@@ -392,24 +452,76 @@ bool lee_linea(std::FILE* f, char* buf, std::size_t tam) {
     return true;
 }
 
-void md5(const unsigned char* datos, std::size_t n, char hex[33]) {
-    talmir::md5_hex(datos, n, hex);
+Ejecucion g_ejecucion;  // 64 KiB: kept off the stack
+
+// What the station with this password answers to the challenge at the end of
+// the output, with the digest (nullptr: the plain characters).
+talmir::sim::Reto respuesta(const Ejecucion& e, const char* password, talmir::sim::Resumen md,
+                            char* out, std::size_t tam) {
+    return talmir::sim::responde(e.salida, e.n, password, md, out, tam);
 }
 
-Ejecucion g_ejecucion;  // 64 KiB: kept off the stack
+// --password: the answers a person may type to the challenge just shown.
+// FIXED gets no help: its answer is the pass phrase itself, and its prompt
+// waits on the line for it.
+void ayuda(const Ejecucion& e, const char* password) {
+    char plano[400], h5[40], h2[40];
+    talmir::sim::Reto r = respuesta(e, password, nullptr, plano, sizeof plano);
+    switch (r) {
+        case talmir::sim::RETO_NORMAL:
+        case talmir::sim::RETO_FLEXNET:
+            std::printf("[talmir-sim] with the password: %s\n", plano);
+            break;
+        case talmir::sim::RETO_MD:
+            respuesta(e, password, md5, h5, sizeof h5);
+            respuesta(e, password, md2, h2, sizeof h2);
+            std::printf("[talmir-sim] with the password: %s, or MD5 %s, or MD2 %s\n", plano, h5,
+                        h2);
+            break;
+        case talmir::sim::RETO_FORWARD:
+            respuesta(e, password, md5, h5, sizeof h5);
+            respuesta(e, password, md2, h2, sizeof h2);
+            std::printf("[talmir-sim] with the password: MD5 %s, or MD2 %s\n", h5, h2);
+            break;
+        default:
+            break;
+    }
+}
+
+// --password: a typed line "{md5}", "{md2}" or "{plain}" becomes that answer
+// to the challenge just shown. True when the line was replaced.
+bool sustituye(const Ejecucion& e, const char* password, char* linea, std::size_t tam) {
+    talmir::sim::Resumen md;
+    if (std::strcmp(linea, "{md5}") == 0) {
+        md = md5;
+    } else if (std::strcmp(linea, "{md2}") == 0) {
+        md = md2;
+    } else if (std::strcmp(linea, "{plain}") == 0) {
+        md = nullptr;
+    } else {
+        return false;
+    }
+    char r[400];
+    if (respuesta(e, password, md, r, sizeof r) == talmir::sim::RETO_NINGUNO) {
+        std::printf("[talmir-sim] %s: no such answer to this challenge: typed as it is\n", linea);
+        return false;
+    }
+    std::snprintf(linea, tam, "%s", r);
+    return true;
+}
 
 int dialogo(const Opciones& o) {
     std::FILE* entrada = stdin;
     if (o.guion != nullptr) {
         entrada = std::fopen(o.guion, "r");
         if (entrada == nullptr) {
-            std::fprintf(stderr, "fbbsim: %s: %s\n", o.guion, std::strerror(errno));
+            std::fprintf(stderr, "talmir-sim: %s: %s\n", o.guion, std::strerror(errno));
             return SALIDA_USO;
         }
     }
     bool eco = o.guion != nullptr || !isatty(0);
     Ejecucion* e = &g_ejecucion;
-    fbbsim::Palabras palabras;
+    talmir::sim::Palabras palabras;
     Argumentos a;
     int resultado = 1;
     for (long llamada = 0;; ++llamada) {
@@ -427,27 +539,33 @@ int dialogo(const Opciones& o) {
         // After a prompt without a line end, our own lines start a fresh one.
         const char* nl = e->n > 0 && e->salida[e->n - 1] != '\n' ? "\n" : "";
         if (llamada + 1 >= o.max) {
-            std::printf("%s[fbbsim] %ld runs: giving up (--max)\n", nl, o.max);
+            std::printf("%s[talmir-sim] %ld runs: giving up (--max)\n", nl, o.max);
             break;
         }
         char linea[512];
         if (o.clave != nullptr) {
-            if (fbbsim::responde(e->salida, e->n, o.clave, md5, linea, sizeof linea) ==
-                fbbsim::RETO_NINGUNO) {
-                std::printf("%s[fbbsim] no challenge this station can answer\n", nl);
+            if (respuesta(*e, o.clave, o.resumen, linea, sizeof linea) ==
+                talmir::sim::RETO_NINGUNO) {
+                std::printf("%s[talmir-sim] no challenge this station can answer\n", nl);
                 break;
             }
             std::printf("%s\n", linea);
         } else {
+            if (o.password != nullptr) ayuda(*e, o.password);
             std::fflush(stdout);
             if (!lee_linea(entrada, linea, sizeof linea)) {
-                std::printf("%s[fbbsim] the station types nothing more: the link is dropped\n", nl);
+                std::printf("%s[talmir-sim] the station types nothing more: the link is dropped\n",
+                            nl);
                 break;
             }
-            if (eco) std::printf("%s\n", linea);
+            if (o.password != nullptr && sustituye(*e, o.password, linea, sizeof linea)) {
+                std::printf("%s\n", linea);
+            } else if (eco) {
+                std::printf("%s\n", linea);
+            }
         }
-        if (fbbsim::trocea_linea(linea, &palabras) < 0) {
-            std::printf("[fbbsim] a quote is left open: FBB's shell fails, FBB disconnects\n");
+        if (talmir::sim::trocea_linea(linea, &palabras) < 0) {
+            std::printf("[talmir-sim] a quote is left open: FBB's shell fails, FBB disconnects\n");
             resultado = 2;
             break;
         }
@@ -477,12 +595,12 @@ bool linea_exclamacion(const Ejecucion& e, char* out, std::size_t tam) {
 
 int forward(const Opciones& o) {
     Ejecucion* e = &g_ejecucion;
-    fbbsim::Palabras palabras;
+    talmir::sim::Palabras palabras;
     Argumentos a;
-    char linea[fbbsim::LINEA_MAX + 1];
+    char linea[talmir::sim::LINEA_MAX + 1];
     long flags = o.flags | 16;
-    std::printf("[fbbsim] BBS %s (%s) is called by BBS %s (%s)\n", o.propio, o.dir, o.indicativo,
-                o.dir_socio);
+    std::printf("[talmir-sim] BBS %s (%s) is called by BBS %s (%s)\n", o.propio, o.dir,
+                o.indicativo, o.dir_socio);
     arma(&a, "talmir", o.indicativo, 0, flags, 0, o.registro, o.puerto, nullptr);
     if (!corre(o, "A ", o.dir, &a, e)) return SALIDA_FALLO;
     if (e->codigo != 1) {
@@ -490,33 +608,34 @@ int forward(const Opciones& o) {
         return e->codigo;
     }
     if (!linea_exclamacion(*e, linea, sizeof linea)) {
-        std::printf("[fbbsim] A sent no \"!\" line: nothing for B to answer\n");
+        std::printf("[talmir-sim] A sent no \"!\" line: nothing for B to answer\n");
         return 1;
     }
-    std::printf("[fbbsim] A -> B: %s\n", linea);
-    if (fbbsim::trocea_linea(linea + 1, &palabras) < 0) {
-        std::printf("[fbbsim] a quote is left open: B's shell fails\n");
+    std::printf("[talmir-sim] A -> B: %s\n", linea);
+    if (talmir::sim::trocea_linea(linea + 1, &palabras) < 0) {
+        std::printf("[talmir-sim] a quote is left open: B's shell fails\n");
         return 2;
     }
     arma(&a, "talmir", o.propio, 0, flags, -1, o.registro, o.puerto, &palabras);
     if (!corre(o, "B ", o.dir_socio, &a, e)) return SALIDA_FALLO;
     if (e->codigo != 0 || e->n == 0) {
-        std::printf("[fbbsim] B gives no answer (exit %d): the forward session fails\n", e->codigo);
+        std::printf("[talmir-sim] B gives no answer (exit %d): the forward session fails\n",
+                    e->codigo);
         return e->codigo == 0 ? 2 : e->codigo;
     }
     // The first line B sends that is not empty is what A's FBB reads next.
     std::size_t i = 0;
     while (i < e->n && (e->salida[i] == '\n' || e->salida[i] == '\r')) ++i;
     std::size_t n = 0;
-    while (i + n < e->n && n < fbbsim::LINEA_MAX && e->salida[i + n] != '\n' &&
+    while (i + n < e->n && n < talmir::sim::LINEA_MAX && e->salida[i + n] != '\n' &&
            e->salida[i + n] != '\r') {
         linea[n] = e->salida[i + n];
         ++n;
     }
     linea[n] = '\0';
-    std::printf("[fbbsim] B -> A: %s\n", linea);
-    if (fbbsim::trocea_linea(linea, &palabras) < 0) {
-        std::printf("[fbbsim] a quote is left open: A's shell fails, A disconnects\n");
+    std::printf("[talmir-sim] B -> A: %s\n", linea);
+    if (talmir::sim::trocea_linea(linea, &palabras) < 0) {
+        std::printf("[talmir-sim] a quote is left open: A's shell fails, A disconnects\n");
         return 2;
     }
     arma(&a, "talmir", o.indicativo, 1, flags, 0, o.registro, o.puerto, &palabras);
@@ -525,12 +644,32 @@ int forward(const Opciones& o) {
     return e->codigo;
 }
 
+// --challenge: the station's answer to one challenge line, nothing run.
+int calcula(const Opciones& o) {
+    Ejecucion& e = g_ejecucion;
+    std::size_t n = std::strlen(o.reto);
+    // The challenge as talmir prints it: on a line of its own.
+    e.n = 0;
+    e.salida[e.n++] = '\n';
+    std::memcpy(e.salida + e.n, o.reto, n);
+    e.n += n;
+    if (e.salida[e.n - 1] != '\n') e.salida[e.n++] = '\n';
+    char r[400];
+    if (respuesta(e, o.password, o.resumen, r, sizeof r) == talmir::sim::RETO_NINGUNO) {
+        std::fprintf(stderr, "talmir-sim: no challenge this station can answer in: %s\n", o.reto);
+        return 1;
+    }
+    std::printf("%s\n", r);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     static Opciones o;
     int r = opciones(argc, argv, &o);
     if (r != 0) return r < 0 ? 0 : r;
+    if (o.reto != nullptr) return calcula(o);
     r = o.forward ? forward(o) : dialogo(o);
     std::fflush(stdout);
     return r;

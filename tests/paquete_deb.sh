@@ -1,0 +1,195 @@
+#!/usr/bin/env bash
+# The Debian package: builds it with tools/deb.sh in a build directory of its
+# own and inspects it with dpkg-deb (control fields, contents, the c_filter
+# link, the conffiles, the maintainer scripts, the manual pages, FBB's paths
+# in the program). As root it also installs it into a scratch root with
+# `dpkg --root` (the maintainer scripts run without chroot, with DPKG_ROOT
+# set), over a filter of the sysop's own, upgrades it over an edited
+# configuration, removes and purges it. The real system is never touched.
+#
+# Usage: tests/paquete_deb.sh BUILD-DIR   (run by CTest, label deb)
+set -euo pipefail
+
+FUENTES=$(cd "$(dirname "$0")/.." && pwd)
+CONSTRUCCION=${1:?build directory}
+command -v dpkg-deb >/dev/null || {
+    echo "no dpkg-deb: skipped"
+    exit 77
+}
+
+TMP=$(mktemp -d)
+trap 'rm -rf "$TMP"' EXIT
+fallos=0
+falla() {
+    echo "FAIL: $*" >&2
+    fallos=$((fallos + 1))
+}
+igual() {  # what got expected
+    if [ "$2" != "$3" ]; then falla "$1: got '$2', expected '$3'"; fi
+}
+
+echo "== Building the package in $CONSTRUCCION"
+DEB=$(bash "$FUENTES/tools/deb.sh" "$CONSTRUCCION" | tail -1)
+[ -f "$DEB" ] || {
+    echo "FAIL: no package built" >&2
+    exit 1
+}
+echo "   $DEB"
+case $(basename "$DEB") in
+talmir_4.1~beta2-1_*.deb) ;;
+*) falla "package file name $(basename "$DEB")" ;;
+esac
+
+echo "== Control fields"
+igual Package "$(dpkg-deb -f "$DEB" Package)" talmir
+igual Version "$(dpkg-deb -f "$DEB" Version)" 4.1~beta2-1
+igual Section "$(dpkg-deb -f "$DEB" Section)" hamradio
+igual Priority "$(dpkg-deb -f "$DEB" Priority)" optional
+igual Recommends "$(dpkg-deb -f "$DEB" Recommends)" fbb
+igual Architecture "$(dpkg-deb -f "$DEB" Architecture)" "$(dpkg --print-architecture)"
+# Statically linked programs: nothing to depend on.
+igual Depends "$(dpkg-deb -f "$DEB" Depends)" ""
+[ -n "$(dpkg-deb -f "$DEB" Maintainer)" ] || falla "no Maintainer"
+descripcion=$(dpkg-deb -f "$DEB" Description)
+[[ $descripcion == *"connection filter for the FBB"* ]] || falla "Description: $descripcion"
+
+echo "== Contents"
+dpkg-deb -c "$DEB" >"$TMP/lista"
+awk '{ print $1, $6, $7, $8 }' "$TMP/lista" | sed -e 's#^\([^ ]*\) \./#\1 /#' -e 's/ *$//' >"$TMP/contenido"
+contiene() {  # mode path
+    grep -qx -- "$1 $2" "$TMP/contenido" || falla "not in the package: $1 $2"
+}
+FILTRO=/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null || gcc -print-multiarch)/fbb/filter
+contiene -rwxr-xr-x /usr/sbin/talmir
+contiene -rwxr-xr-x /usr/bin/talmir-sim
+contiene lrwxrwxrwx "$FILTRO/c_filter -> /usr/sbin/talmir"
+contiene -rw-r--r-- /usr/share/man/man8/talmir.8.gz
+contiene -rw-r--r-- /usr/share/man/man1/talmir-sim.1.gz
+contiene -rw-r--r-- /usr/share/man/man5/config.prt.5.gz
+contiene -rw-r--r-- /usr/share/man/man5/users.prt.5.gz
+contiene -rw-r--r-- /usr/share/doc/talmir/examples/config.prt
+contiene -rw-r--r-- /usr/share/doc/talmir/examples/users.prt
+contiene -rw-r--r-- /etc/ax25/fbb/talmir/config.prt
+contiene -rw-r----- /etc/ax25/fbb/talmir/users.prt
+# The checker, from its own source, once it is in the tree.
+if [ -f "$FUENTES/doc/talmir-check.8" ]; then
+    contiene -rw-r--r-- /usr/share/man/man8/talmir-check.8.gz
+fi
+if [ -x "$CONSTRUCCION/talmir-check" ]; then
+    contiene -rwxr-xr-x /usr/bin/talmir-check
+fi
+# Nothing in the working directory: the postinst makes it.
+if grep -q ' /var/' "$TMP/contenido"; then falla "files under /var in the package"; fi
+
+echo "== Conffiles and maintainer scripts"
+mkdir "$TMP/control" "$TMP/datos"
+dpkg-deb -e "$DEB" "$TMP/control"
+dpkg-deb -x "$DEB" "$TMP/datos"
+igual conffiles "$(cat "$TMP/control/conffiles")" \
+    "$(printf '/etc/ax25/fbb/talmir/config.prt\n/etc/ax25/fbb/talmir/users.prt')"
+for s in preinst postinst postrm; do
+    [ -x "$TMP/control/$s" ] || falla "$s missing or not executable"
+    sh -n "$TMP/control/$s" || falla "$s: shell syntax"
+    if grep -n '@[A-Z_]*@' "$TMP/control/$s"; then falla "$s: unconfigured variable"; fi
+done
+grep -q 'chmod 0750 "$DPKG_ROOT$trabajo"' "$TMP/control/postinst" || falla "postinst: mode 0750"
+grep -q 'chown root:root "$DPKG_ROOT$trabajo"' "$TMP/control/postinst" || falla "postinst: owner"
+grep -qx 'trabajo=/var/ax25/fbb/talmir' "$TMP/control/postinst" || falla "postinst: working directory"
+grep -q "dpkg-divert --package talmir --rename --divert" "$TMP/control/preinst" ||
+    falla "preinst: diversion of a filter of one's own"
+# The starter configuration filters nothing: no port line.
+datos=$(grep -v '^#' "$TMP/datos/etc/ax25/fbb/talmir/config.prt" | sed -n '15,$p')
+if [ -n "$datos" ]; then
+    falla "the starter config.prt has port lines"
+fi
+
+echo "== The program reads Debian's FBB configuration"
+grep -aq '/etc/ax25/fbb/fbb.conf' "$TMP/datos/usr/sbin/talmir" || falla "FBB_CONF not Debian's"
+if grep -aq '/etc/ax25/fbb.conf' "$TMP/datos/usr/sbin/talmir"; then falla "FBB_CONF default in the program"; fi
+enlazado=$(ldd "$TMP/datos/usr/sbin/talmir" 2>&1 || true)
+[[ $enlazado == *"not a dynamic"* ]] || falla "talmir not static: $enlazado"
+
+echo "== Manual pages render"
+for m in "$TMP"/datos/usr/share/man/man*/*.gz; do
+    avisos=$(MANWIDTH=80 man --warnings -l "$m" 2>&1 >/dev/null) || avisos="man failed: $avisos"
+    [ -z "$avisos" ] || falla "$(basename "$m"): $avisos"
+done
+
+if [ "$(id -u)" != 0 ]; then
+    echo "== Not root: the installation into a scratch root is skipped"
+    exit $((fallos > 0))
+fi
+
+echo "== Installed with dpkg --root into a scratch root"
+R=$TMP/raiz
+mkdir -p "$R/var/lib/dpkg/info" "$R/var/lib/dpkg/updates" "$R/var/lib/dpkg/triggers" "$R$FILTRO"
+touch "$R/var/lib/dpkg/status" "$R/var/lib/dpkg/available"
+# A filter of the sysop's own stands where the package puts its link.
+printf '#!/bin/sh\nexit 0\n' >"$R$FILTRO/c_filter"
+chmod 0755 "$R$FILTRO/c_filter"
+instala() {  # dpkg options...
+    dpkg --root="$R" --force-script-chrootless "$@" >>"$TMP/dpkg.log" 2>&1 ||
+        falla "dpkg $*: $(tail -5 "$TMP/dpkg.log")"
+}
+instala -i "$DEB"
+igual "c_filter" "$(readlink "$R$FILTRO/c_filter")" /usr/sbin/talmir
+igual "own filter kept" "$(cat "$R$FILTRO/c_filter.local" 2>&1)" "$(printf '#!/bin/sh\nexit 0')"
+igual "working directory" "$(stat -c '%a %U %G' "$R/var/ax25/fbb/talmir")" "750 root root"
+igual "config.prt link" "$(readlink "$R/var/ax25/fbb/talmir/config.prt")" /etc/ax25/fbb/talmir/config.prt
+igual "users.prt link" "$(readlink "$R/var/ax25/fbb/talmir/users.prt")" /etc/ax25/fbb/talmir/users.prt
+grep -q '^Status: install ok installed' "$R/var/lib/dpkg/status" || falla "not installed"
+grep -q '^ /etc/ax25/fbb/talmir/config.prt [0-9a-f]\{32\}$' "$R/var/lib/dpkg/status" ||
+    falla "config.prt is no conffile"
+bandera=$("$R/usr/sbin/talmir")
+[[ $bandera == *"TALMIR v4.1"* ]] || falla "the installed talmir prints no banner: $bandera"
+igual "talmir-sim" "$("$R/usr/bin/talmir-sim" --password secret --challenge 'PASSWORD> 3 1 4 1 5 [0123456789]')" \
+    735b8beedf7c8c4a101eae8635a26715
+# man finds the pages by name.
+igual "man -w talmir" "$(man -M "$R/usr/share/man" -w talmir)" "$R/usr/share/man/man8/talmir.8.gz"
+igual "man -w users.prt" "$(man -M "$R/usr/share/man" -w 5 users.prt)" "$R/usr/share/man/man5/users.prt.5.gz"
+pagina=$(MANWIDTH=80 man -M "$R/usr/share/man" talmir 2>/dev/null || true)
+[[ $pagina == *"connection filter"* ]] || falla "man talmir shows no page"
+
+echo "== Reinstalled and upgraded over the sysop's configuration"
+echo '# the sysop was here' >>"$R/etc/ax25/fbb/talmir/config.prt"
+rm "$R/var/ax25/fbb/talmir/users.prt"
+printf 'N0CALL\n1 NORMAL Secreto7\n-\n' >"$R/var/ax25/fbb/talmir/users.prt"
+chmod 0700 "$R/var/ax25/fbb/talmir"
+instala -i "$DEB"
+# The same package again, then a newer one whose config.prt differs.
+mkdir "$TMP/nuevo"
+dpkg-deb -R "$DEB" "$TMP/nuevo/p"
+sed -i 's/^Version: .*/Version: 4.1~beta3-1/' "$TMP/nuevo/p/DEBIAN/control"
+echo '# a later starter' >>"$TMP/nuevo/p/etc/ax25/fbb/talmir/config.prt"
+(cd "$TMP/nuevo/p" && find . -type f ! -path './DEBIAN/*' -printf '%P\0' | xargs -0 md5sum >DEBIAN/md5sums)
+dpkg-deb -b --root-owner-group "$TMP/nuevo/p" "$TMP/nuevo/talmir_4.1~beta3-1.deb" >/dev/null
+instala --force-confdef --force-confold -i "$TMP/nuevo/talmir_4.1~beta3-1.deb"
+igual "edited config.prt" "$(tail -1 "$R/etc/ax25/fbb/talmir/config.prt")" '# the sysop was here'
+igual "new config.prt aside" "$(tail -1 "$R/etc/ax25/fbb/talmir/config.prt.dpkg-dist" 2>&1)" '# a later starter'
+igual "own users.prt" "$(cat "$R/var/ax25/fbb/talmir/users.prt")" "$(printf 'N0CALL\n1 NORMAL Secreto7\n-')"
+igual "working directory kept" "$(stat -c '%a' "$R/var/ax25/fbb/talmir")" 700
+igual "c_filter after upgrade" "$(readlink "$R$FILTRO/c_filter")" /usr/sbin/talmir
+igual "own filter still aside" "$(head -1 "$R$FILTRO/c_filter.local" 2>&1)" '#!/bin/sh'
+
+echo "== Removed, then purged"
+echo 'log' >"$R/var/ax25/fbb/talmir/lognopas.prt"
+instala -r talmir
+[ ! -e "$R/usr/sbin/talmir" ] || falla "talmir left after removal"
+igual "own filter back" "$(cat "$R$FILTRO/c_filter" 2>&1)" "$(printf '#!/bin/sh\nexit 0')"
+[ ! -e "$R$FILTRO/c_filter.local" ] || falla "c_filter.local left"
+[ -f "$R/etc/ax25/fbb/talmir/config.prt" ] || falla "conffile gone on removal"
+instala -P talmir
+[ ! -e "$R/etc/ax25/fbb/talmir/config.prt" ] || falla "conffile left after purge"
+igual "logs kept" "$(cat "$R/var/ax25/fbb/talmir/lognopas.prt" 2>&1)" log
+[ ! -e "$R/var/lib/dpkg/diversions" ] || [ ! -s "$R/var/lib/dpkg/diversions" ] || falla "diversion left"
+# With nothing of the sysop's left, purge takes the working directory too.
+rm -rf "$R/var/ax25/fbb/talmir"
+instala -i "$DEB"
+instala -P talmir
+[ ! -e "$R/var/ax25/fbb/talmir" ] || falla "empty working directory left after purge: $(ls -A "$R/var/ax25/fbb/talmir")"
+
+if ((fallos)); then
+    echo "$fallos failures"
+    exit 1
+fi
+echo "All package checks passed."
