@@ -24,7 +24,14 @@ const char* const ident_modo2[14] = {
     "BBS",  "FLEXNET", "FORWARD",  "READONLY", "HOLD",   "FORWARD5", "GUEST",
 };
 
+Oyente oyente_config = nullptr;
+const char* dir_config = nullptr;
+
 namespace {
+
+void avisa(hallazgo que, std::uint16_t linea, const char* palabra) {
+    if (oyente_config != nullptr) oyente_config(que, linea, palabra);
+}
 
 // Error numbers raised here.
 constexpr std::uint16_t ERR_INIT = 1;
@@ -32,23 +39,11 @@ constexpr std::uint16_t ERR_CFG_ABRE = 3;
 constexpr std::uint16_t ERR_CFG_DATOS = 5;
 constexpr std::uint16_t ERR_USR_DATOS = 7;
 
-// Line buffers: "config.prt" and FBB's text files hold at most 98
-// characters a line, "users.prt" 298. The rest of a longer line is dropped,
-// never read as a line of its own.
-constexpr std::size_t LINEA_CFG = 99;
-constexpr std::size_t LINEA_USR = 299;  // 298 characters and the terminator
-
 // A port or mode word holds at most 20 characters; a header's first word 9;
 // an option word counts with its first 10 letters.
 constexpr std::size_t PALABRA_MAX = 20;
 constexpr std::size_t CABECERA_MAX = 9;
 constexpr std::size_t OPCION_MAX = 10;
-
-// Port value of "TODOS" and "ALL" in the user table.
-constexpr int TODOS_PUERTOS = -5;
-
-// Result of a line handler of lee_cfg: faulty data, not yet reported.
-constexpr int DATOS_MAL = -2;
 
 bool es_blanco(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -279,74 +274,55 @@ bool es_modo_defecto(int modo) {
 
 // A port line: 1 when it is the station's port, 0 when not, -1 after a
 // translation error (reported), DATOS_MAL on faulty data.
-int linea_puerto(const char* linea, std::uint16_t num, char* r_buf) {
+int linea_puerto(const char* linea, std::uint16_t num, char* r_buf, int* puerto_leido) {
     char wpuerto[PALABRA_MAX + 1];
     char wmodo[PALABRA_MAX + 1];
     const char* p = linea;
     std::size_t np = lee_palabra(&p, wpuerto, sizeof wpuerto);
     std::size_t nm = lee_palabra(&p, wmodo, sizeof wmodo);
-    if (np == 0 || nm == 0 || np > PALABRA_MAX || nm > PALABRA_MAX) return DATOS_MAL;
+    if (np == 0 || nm == 0 || np > PALABRA_MAX || nm > PALABRA_MAX) {
+        if (np == 0 || nm == 0) {
+            avisa(hallazgo::pocas_palabras, num, nullptr);
+        } else {
+            avisa(hallazgo::palabra_larga, num, np > PALABRA_MAX ? wpuerto : wmodo);
+        }
+        return DATOS_MAL;
+    }
     strupr(wpuerto);
     strupr(wmodo);
     int puerto = np <= 2 ? numero_corto(wpuerto) : transf_prt(wpuerto, num, r_buf, 0);
     if (puerto == -1) return -1;
+    if (puerto_leido != nullptr) *puerto_leido = puerto;
     int modo = nm <= 2 ? numero_corto(wmodo) : transf_modo(wmodo, num, r_buf, 0);
     if (modo == -1) return -1;
     cfg.modo_def = static_cast<std::int8_t>(modo);
-    if (!es_modo_defecto(modo)) return DATOS_MAL;
-    return puerto == usuario.puerto ? 1 : 0;
+    if (!es_modo_defecto(modo)) {
+        avisa(hallazgo::modo_no_defecto, num, wmodo);
+        return DATOS_MAL;
+    }
+    if (puerto != usuario.puerto) return 0;
+    avisa(hallazgo::puerto_elegido, num, wpuerto);
+    return 1;
 }
 
 // ---- "users.prt" --------------------------------------------------------
 
-bool necesita_password(int modo) {
-    return modo == 4 || modo == 5 || modo == 6 || modo == 9 || modo == 10 || modo == 13;
-}
-
 // Reads the station's block, the header being the last line read (num).
 int lee_bloque(LectorLineas& lector, std::uint32_t num, char* r_buf) {
     std::memset(usuario.password, 0, sizeof usuario.password);
+    avisa(hallazgo::cabecera, static_cast<std::uint16_t>(num), nullptr);
     char linea[LINEA_USR];
     while (lector.linea(linea, sizeof linea)) {
         ++num;
         if (es_comentario(linea)) continue;
         const auto nlinea = static_cast<std::uint16_t>(num);
-        char wpuerto[PALABRA_MAX + 1];
-        char wmodo[PALABRA_MAX + 1];
-        const char* p = linea;
-        std::size_t np = lee_palabra(&p, wpuerto, sizeof wpuerto);
-        if (np > 0 && wpuerto[0] == '-') return 0;
-        std::size_t nm = lee_palabra(&p, wmodo, sizeof wmodo);
-        if (np == 0 || nm == 0 || np > PALABRA_MAX || nm > PALABRA_MAX) {
-            error(ERR_USR_DATOS, nlinea, r_buf);
-            return -1;
-        }
-        strupr(wpuerto);
-        strupr(wmodo);
-        int puerto;
-        bool todos;
-        if (np <= 2) {
-            puerto = numero_corto(wpuerto);
-            todos = wpuerto[0] == '*';
-        } else {
-            puerto = transf_prt(wpuerto, nlinea, r_buf, 1);
-            if (puerto == -1) return -1;
-            todos = puerto == TODOS_PUERTOS;
-        }
-        int modo = nm <= 2 ? numero_corto(wmodo) : transf_modo(wmodo, nlinea, r_buf, 1);
-        if (modo == -1) return -1;
-        usuario.modo = static_cast<std::int8_t>(modo);
-        if (!todos && puerto != usuario.puerto) continue;
-        if (necesita_password(modo)) {
-            // The line buffer is smaller than the store: a password always fits.
-            char password[LINEA_USR];
-            std::size_t n = lee_palabra(&p, password, sizeof password);
-            if (n == 0 || (modo == 9 && n != 5)) {
-                error(ERR_USR_DATOS, nlinea, r_buf);
-                return -1;
-            }
-            copia(usuario.password, sizeof usuario.password, password);
-        }
+        LINEAUSRS l;
+        int r = linea_usr(linea, nlinea, r_buf, &l);
+        if (r <= 0) return r;
+        usuario.modo = static_cast<std::int8_t>(l.modo);
+        if (!l.todos && l.puerto != usuario.puerto) continue;
+        if (password_usr(l, nlinea, r_buf) < 0) return -1;
+        avisa(hallazgo::linea_elegida, nlinea, nullptr);
         return 1;
     }
     return 0;
@@ -587,6 +563,7 @@ int es_comentario(const char* buffer) {
 }
 
 bool ruta_config(char* ruta, std::size_t size, const char* nombre) {
+    if (dir_config != nullptr) return formatea(ruta, size, "%s/%s", dir_config, nombre);
     const char* var = std::getenv("TALMIR");
     if (var == nullptr) return formatea(ruta, size, "%s/%s", DIR_TRABAJO, nombre);
     // A longer value is never cut: the file then cannot be opened.
@@ -595,6 +572,11 @@ bool ruta_config(char* ruta, std::size_t size, const char* nombre) {
     strupr(dir);
     quita_barra_final(dir);
     return formatea(ruta, size, "%s/%s", dir, nombre);
+}
+
+int linea_cfg(tipo_linea tipo, const char* linea, std::uint16_t num, char* r_buf, int* puerto) {
+    if (tipo == tipo_linea::puerto) return linea_puerto(linea, num, r_buf, puerto);
+    return linea_fija(tipo, linea, r_buf);
 }
 
 int lee_cfg(char* r_buf) {
@@ -616,13 +598,8 @@ int lee_cfg(char* r_buf) {
     while (lee_linea(f.get(), linea, sizeof linea)) {
         ++lineacfg;
         if (es_comentario(linea)) continue;
-        int r;
-        if (tipo < kPuerto) {
-            r = linea_fija(static_cast<tipo_linea>(tipo), linea, r_buf);
-            ++tipo;
-        } else {
-            r = linea_puerto(linea, lineacfg, r_buf);
-        }
+        int r = linea_cfg(static_cast<tipo_linea>(tipo), linea, lineacfg, r_buf);
+        if (tipo < kPuerto) ++tipo;
         if (r == DATOS_MAL) {
             f.cierra();
             error(ERR_CFG_DATOS, lineacfg, r_buf);
@@ -831,6 +808,57 @@ int lee_usr(char* r_buf) {
     return resultado;
 }
 
+bool necesita_password(int modo) {
+    return modo == 4 || modo == 5 || modo == 6 || modo == 9 || modo == 10 || modo == 13;
+}
+
+int linea_usr(const char* linea, std::uint16_t num, char* r_buf, LINEAUSRS* l) {
+    char wpuerto[PALABRA_MAX + 1];
+    char wmodo[PALABRA_MAX + 1];
+    const char* p = linea;
+    std::size_t np = lee_palabra(&p, wpuerto, sizeof wpuerto);
+    if (np > 0 && wpuerto[0] == '-') return 0;
+    std::size_t nm = lee_palabra(&p, wmodo, sizeof wmodo);
+    if (np == 0 || nm == 0 || np > PALABRA_MAX || nm > PALABRA_MAX) {
+        if (np == 0 || nm == 0) {
+            avisa(hallazgo::pocas_palabras, num, nullptr);
+        } else {
+            avisa(hallazgo::palabra_larga, num, np > PALABRA_MAX ? wpuerto : wmodo);
+        }
+        error(ERR_USR_DATOS, num, r_buf);
+        return -1;
+    }
+    strupr(wpuerto);
+    strupr(wmodo);
+    if (np <= 2) {
+        l->puerto = numero_corto(wpuerto);
+        l->todos = wpuerto[0] == '*';
+    } else {
+        l->puerto = transf_prt(wpuerto, num, r_buf, 1);
+        if (l->puerto == -1) return -1;
+        l->todos = l->puerto == TODOS_PUERTOS;
+    }
+    l->modo = nm <= 2 ? numero_corto(wmodo) : transf_modo(wmodo, num, r_buf, 1);
+    if (l->modo == -1) return -1;
+    l->resto = p;
+    return 1;
+}
+
+int password_usr(const LINEAUSRS& l, std::uint16_t num, char* r_buf) {
+    if (!necesita_password(l.modo)) return 0;
+    // The line buffer is smaller than the store: a password always fits.
+    char password[LINEA_USR];
+    const char* p = l.resto;
+    std::size_t n = lee_palabra(&p, password, sizeof password);
+    if (n == 0 || (l.modo == 9 && n != 5)) {
+        avisa(n == 0 ? hallazgo::sin_password : hallazgo::flexnet_cinco, num, password);
+        error(ERR_USR_DATOS, num, r_buf);
+        return -1;
+    }
+    copia(usuario.password, sizeof usuario.password, password);
+    return 1;
+}
+
 int transf_prt(const char* puerto_usr_s, std::uint16_t linea, char* r_buf, int tipo) {
     if (empieza_por(puerto_usr_s, "CONSOL")) return 0;
     if (tipo != 0 &&
@@ -839,8 +867,12 @@ int transf_prt(const char* puerto_usr_s, std::uint16_t linea, char* r_buf, int t
     }
     const std::uint16_t num_error = tipo == 0 ? ERR_CFG_DATOS : ERR_USR_DATOS;
     if (leido_portsys == 0) {
-        if (leido_init == 0 && lee_init(r_buf) != 1) return -1;
+        if (leido_init == 0 && lee_init(r_buf) != 1) {
+            avisa(hallazgo::sin_fbb, linea, puerto_usr_s);
+            return -1;
+        }
         if (!lee_portsys()) {
+            avisa(hallazgo::sin_portsys, linea, puerto_usr_s);
             error(num_error, linea, r_buf);
             return -1;
         }
@@ -849,6 +881,7 @@ int transf_prt(const char* puerto_usr_s, std::uint16_t linea, char* r_buf, int t
     for (int i = 0; i < 10; ++i) {
         if (desc_port[i][0] != '\0' && std::strcmp(desc_port[i], puerto_usr_s) == 0) return i;
     }
+    avisa(hallazgo::puerto_desconocido, linea, puerto_usr_s);
     error(num_error, linea, r_buf);
     return -1;
 }
@@ -859,6 +892,7 @@ int transf_modo(const char* modo_s, std::uint16_t linea, char* r_buff, int tipo)
             return i + 1;
         }
     }
+    avisa(hallazgo::modo_desconocido, linea, modo_s);
     error(tipo == 0 ? ERR_CFG_DATOS : ERR_USR_DATOS, linea, r_buff);
     return -1;
 }
