@@ -208,6 +208,55 @@ TEST_F(Correo, ImportacionImposibleGuardaElPendiente) {
     EXPECT_FALSE(bloqueado());
 }
 
+// FBB's import named as the pending file itself: the mail stays where it is
+// (FBB reads it there) and the move ends at once. It used to copy the file
+// onto its own end until the disk was full. The move runs in a child with an
+// alarm, so that a relapse fails here instead of hanging the suite.
+TEST_F(Correo, ImportacionEsElPendiente) {
+    const std::string p = mensaje("SP A < TALMIR", "one", "x\n");
+    raiz.escribe(Raiz::trabajo("mail.prt"), p);
+    pon_rutas(raiz.ruta(Raiz::trabajo("mail.prt")), raiz.ruta(Raiz::trabajo("mail.lck")));
+    pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+        alarm(30);
+        talmir::correo_pendiente(r_buf);
+        _exit(0);
+    }
+    int estado = 0;
+    ASSERT_EQ(waitpid(pid, &estado, 0), pid);
+    ASSERT_TRUE(WIFEXITED(estado) && WEXITSTATUS(estado) == 0);
+    EXPECT_EQ(pendiente(), p);
+    EXPECT_FALSE(raiz.existe(Raiz::trabajo("mail.prt.mov")));
+    EXPECT_FALSE(raiz.existe(Raiz::trabajo("mail.lck")));
+}
+
+// FBB's import named as the pending file's aside name: the pending mail is
+// kept. It used to be renamed over the import and then deleted as copied.
+TEST_F(Correo, ImportacionEsElApartado) {
+    const std::string p = mensaje("SP A < TALMIR", "one", "x\n");
+    raiz.escribe(Raiz::trabajo("mail.prt"), p);
+    pon_rutas(raiz.ruta(Raiz::trabajo("mail.prt.mov")), raiz.ruta(Raiz::trabajo("mail.prt.lck")));
+    talmir::correo_pendiente(r_buf);
+    EXPECT_EQ(pendiente(), p);
+    EXPECT_FALSE(raiz.existe(Raiz::trabajo("mail.prt.lck")));
+}
+// The pending file named as FBB's import while FBB holds its lock: writing
+// the pending file would write the import under FBB's lock. Neither can be
+// had, and no file is made.
+TEST_F(Correo, PendienteEsLaImportacionBloqueada) {
+    pon_rutas(raiz.ruta(Raiz::trabajo("mail.prt")), raiz.ruta(Raiz::trabajo("mail.lck")));
+    raiz.escribe(Raiz::trabajo("mail.lck"), "");
+    EXPECT_FALSE(envia("SP A < TALMIR", "one", "x\n"));
+    EXPECT_FALSE(raiz.existe(Raiz::trabajo("mail.prt")));
+    EXPECT_TRUE(raiz.existe(Raiz::trabajo("mail.lck")));
+    // With mail already pending there, it is left as it was.
+    const std::string p = mensaje("SP B < TALMIR", "two", "y\n");
+    raiz.escribe(Raiz::trabajo("mail.prt"), p);
+    EXPECT_FALSE(envia("SP A < TALMIR", "one", "x\n"));
+    EXPECT_EQ(pendiente(), p);
+}
+
 // Many runs at once, FBB taking its lock now and then: every message reaches
 // the import file exactly once and whole.
 TEST_F(Correo, Concurrencia) {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -63,6 +64,32 @@ TEST(Utils, CopiaYFormateaDicenSiCortaron) {
     EXPECT_TRUE(talmir::formatea(b, sizeof b, "%d", 123));
     EXPECT_FALSE(talmir::formatea(b, sizeof b, "%d", 1234));
     EXPECT_STREQ(b, "123");
+}
+
+// Formats of text and "%s" only are put together without vsnprintf: the
+// same text, cut the same way, with the same answer.
+TEST(Utils, FormateaTextosComoSnprintf) {
+    const char* formatos[] = {
+        "%s/%s",         "%s",   "",       "abc", "SP %s < TALMIR", "%s %s %s.",
+        "{TALMIR-%s}\n", "%s%s", "x%sy%sz"};
+    const char* textos[] = {"", "a", "/var/ax25/fbb/talmir", "users.prt", "0123456789"};
+    for (const char* f : formatos) {
+        for (const char* t1 : textos) {
+            for (const char* t2 : textos) {
+                for (std::size_t size = 0; size < 40; ++size) {
+                    char esperado[64];
+                    char b[64];
+                    std::memset(esperado, '#', sizeof esperado);
+                    std::memset(b, '#', sizeof b);
+                    const char* t3 = t1;
+                    int n = std::snprintf(esperado, size, f, t1, t2, t3);
+                    bool ok = talmir::formatea(b, size, f, t1, t2, t3);
+                    EXPECT_EQ(ok, n >= 0 && static_cast<std::size_t>(n) < size) << f << " " << size;
+                    EXPECT_EQ(std::memcmp(b, esperado, sizeof b), 0) << f << " " << size;
+                }
+            }
+        }
+    }
 }
 
 TEST(Utils, RbufNuncaPasaDe1023) {

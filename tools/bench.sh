@@ -1,79 +1,155 @@
 #!/usr/bin/env bash
-# Benchmark of talmir by instruction counts (valgrind's callgrind), never by
-# wall time: FBB freezes every channel while its connection filter runs, so
-# what matters is the work of one run, and instruction counts stay the same
-# from one machine load to the next.
+# Benchmark of talmir: what one run costs the BBS. FBB freezes every channel
+# while its connection filter runs, once per line a station types, so the
+# wall time of one run is what every user of the BBS pays.
 #
-# Builds a Release static talmir whose fixed paths all begin with "." into
-# build-bench, lays out a scratch root with a realistic config.prt, a large
-# generated users.prt, FBB's fbb.conf and port.sys, and measures the runs of
-# a station's dialogue as FBB makes them.
+# Builds the release binary (static, with the fixed paths under ".") into
+# build-bench, lays out a scratch BBS for each size of users.prt (10, 1,000,
+# 10,000 and 100,000 blocks) and measures every case of BENCHMARKS.md:
+#   - the median wall time over many runs, paired run by run with /bin/true in
+#     the same session (tools/cronometro.cc), and the ratio of the two;
+#   - the user-space instructions of one run (valgrind --tool=callgrind);
+#   - the peak resident set of the runs (wait4's rusage).
+# It prints the table, with each figure against its target, and how time and
+# instructions grow with the size of users.prt.
 #
-# Usage: tools/bench.sh [--blocks N] [--keep]
-#   --blocks N  blocks in the generated users.prt (default 3000, or $BLOCKS)
-#   --keep      keep the scratch root and print its path
+# Usage: bash tools/bench.sh [--runs N] [--keep]
+#        bash tools/bench.sh --budget PROGRAM
+#   --runs N          timed pairs per case (default 200, or $RUNS)
+#   --keep            keep the scratch BBSs and print where they are
+#   --budget PROGRAM  no build and no timing: count the instructions of the
+#                     given program (built with TALMIR_ROOT=.) in every case
+#                     and fail when one exceeds its budget (the CTest test
+#                     "instruction_budgets", label "budget")
 # BENCH_BUILD_DIR overrides the build directory (default <repo>/build-bench).
 set -euo pipefail
 
 repo=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 build=${BENCH_BUILD_DIR:-$repo/build-bench}
-blocks=${BLOCKS:-3000}
+runs=${RUNS:-200}
 keep=0
+budget_bin=
 
 while [ $# -gt 0 ]; do
     case $1 in
-        --blocks) blocks=${2:?--blocks needs a number}; shift 2 ;;
+        --runs) runs=${2:?--runs needs a number}; shift 2 ;;
         --keep) keep=1; shift ;;
-        -h|--help) sed -n '2,17p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+        --budget) budget_bin=${2:?--budget needs a program}; shift 2 ;;
+        -h|--help) awk 'NR > 1 && /^#/ { sub(/^# ?/, ""); print; next } NR > 1 { exit }' "$0"; exit 0 ;;
         *) echo "bench.sh: unknown argument: $1" >&2; exit 2 ;;
     esac
 done
-case $blocks in
-    ''|*[!0-9]*) echo "bench.sh: --blocks needs a number" >&2; exit 2 ;;
+case $runs in
+    ''|*[!0-9]*|0) echo "bench.sh: --runs needs a number above 0" >&2; exit 2 ;;
 esac
-if [ "$blocks" -lt 10 ]; then
-    echo "bench.sh: at least 10 blocks" >&2
-    exit 2
-fi
 
-# --- Tools -----------------------------------------------------------------
-if ! command -v valgrind >/dev/null 2>&1; then
+# --- Cases and budgets -------------------------------------------------------
+# id | blocks of users.prt | arguments | expected exit | instruction budget |
+# wall-time ratio target | description. The budgets are the targets: peak
+# resident set at most 1 MiB in every case.
+casos=(
+    "banner|10||0|150000|1.0|Banner (no arguments)"
+    "libre|10|N0ABC-0 0 0 0 41 4|0|150000|1.0|First call on an unfiltered port"
+    "normal|10|N9XYZ-0 0 0 0 1234 1|1|250000|1.1|First call of a NORMAL station, 10 blocks (challenge written)"
+    "respuesta|10|N9XYZ-0 1 0 0 1234 1 @RESPUESTA@|0|300000|1.1|Its right answer (verification, introduction text, connection log)"
+    "md|10|N8MD-0 0 0 0 1235 1|1|350000|1.1|MD challenge (MD2 + MD5)"
+    "digest|10|N8MD-0 1 0 0 1235 1 @DIGEST@|0|350000|1.1|Digest answer"
+    "ausente10k|10000|EA8ZZZ-0 0 0 0 99 0|0|10000000|1.5|First call, 10,000 blocks, station absent (all passes)"
+    "ausente100k|100000|EA8ZZZ-0 0 0 0 99 0|0|100000000|5|First call, 100,000 blocks, station absent"
+)
+tamanos_crecimiento=(10 1000 10000 100000)
+rss_max_kib=1024
+
+# --- Tools -------------------------------------------------------------------
+instala() {  # package
     if [ "$(id -u)" -eq 0 ] && command -v apt-get >/dev/null 2>&1; then
-        echo "bench.sh: installing valgrind" >&2
-        apt-get install -y valgrind >/dev/null 2>&1 ||
-            { apt-get update >/dev/null 2>&1 && apt-get install -y valgrind >/dev/null 2>&1; }
+        echo "bench.sh: installing $1" >&2
+        DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "$1" >/dev/null 2>&1 ||
+            { apt-get update >/dev/null 2>&1 &&
+                DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "$1" >/dev/null 2>&1; } || true
     fi
+}
+if ! command -v valgrind >/dev/null 2>&1; then
+    [ -n "$budget_bin" ] || instala valgrind
     command -v valgrind >/dev/null 2>&1 ||
         { echo "bench.sh: valgrind is needed (apt-get install valgrind)" >&2; exit 1; }
 fi
 
 # --- Build -------------------------------------------------------------------
-echo "bench.sh: building $build (Release, static, TALMIR_ROOT=.)" >&2
-cmake -S "$repo" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTALMIR_ROOT=. \
-    -DBUILD_TESTING=OFF -DTALMIR_STATIC=ON -DTALMIR_SANITIZE=OFF >/dev/null
-cmake --build "$build" -j2 --target talmir >/dev/null
-bin=$build/talmir
-[ -x "$bin" ] || { echo "bench.sh: $bin was not built" >&2; exit 1; }
+if [ -n "$budget_bin" ]; then
+    bin=$(cd "$(dirname "$budget_bin")" && pwd)/$(basename "$budget_bin")
+    cronometro=
+else
+    echo "bench.sh: building $build (Release, static, TALMIR_ROOT=.)" >&2
+    cmake -S "$repo" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTALMIR_ROOT=. \
+        -DBUILD_TESTING=OFF -DTALMIR_STATIC=ON -DTALMIR_SANITIZE=OFF >/dev/null
+    cmake --build "$build" -j2 --target talmir cronometro >/dev/null
+    bin=$build/talmir
+    cronometro=$build/cronometro
+fi
+[ -x "$bin" ] || { echo "bench.sh: $bin is not there" >&2; exit 1; }
 
-# --- Scratch root --------------------------------------------------------------
+# --- Scratch BBSs ------------------------------------------------------------
 # The binary puts "." in front of /var/ax25/fbb/talmir, /etc/ax25/fbb.conf ...,
-# so every run has the scratch root as its current directory. Paths inside
-# fbb.conf are used as written: they are absolute paths into the root.
-root=$(mktemp -d "${TMPDIR:-/tmp}/talmir-bench.XXXXXX")
+# so every run has its BBS's root as its current directory. Paths inside
+# fbb.conf are used as written: absolute paths into the root.
+base=$(mktemp -d "${TMPDIR:-/tmp}/talmir-bench.XXXXXX")
 cleanup() {
     if [ "$keep" -eq 1 ]; then
-        echo "bench.sh: scratch root kept in $root" >&2
+        echo "bench.sh: scratch BBSs kept in $base" >&2
     else
-        rm -rf -- "$root"
+        rm -rf -- "$base"
     fi
 }
 trap cleanup EXIT
 
-work=$root/var/ax25/fbb/talmir
-mkdir -p "$work" "$root/etc/ax25/fbb" "$root/var/ax25/fbb/mail" \
-    "$root/usr/lib/fbb/filter"
+# users.prt of N blocks of every kind (NORMAL, FIXED, MD5, FLEXNET, TABLE,
+# READONLY, HOLD, CONSOL port lines, headers with and without SSID, comment
+# sections, port names and numbers). N9XYZ (NORMAL on VHF) and N8MD (MD5 on
+# VHF) are blocks near the end. No block is headed EA8ZZZ, EA8ZZZ-0 or
+# CONSOL: that station, on the console, makes the reading go through all the
+# table for each of the three headers it looks for.
+usuarios() {  # blocks file
+    awk -v n="$1" '
+    BEGIN {
+        split("EA EB EC F G DL ON PA", pfx, " ")
+        print "# talmir user table (benchmark, generated)"
+        for (i = 0; i < n; i++) {
+            if (i % 250 == 0) printf("#\n# Section %d\n#\n", i / 250)
+            if (i == n - 5) {
+                print "N9XYZ"
+                print "0      OPEN"
+                print "VHF    NORMAL     Zq7Lm2Xp9"
+                print "-"
+                continue
+            }
+            if (i == n - 3) {
+                print "N8MD"
+                print "VHF    MD5        Wq4Rt8Kz1Ab"
+                print "-"
+                continue
+            }
+            j = int(i / 8)
+            suf = sprintf("%c%c%c", 65 + int(j / 676) % 26, 65 + int(j / 26) % 26, 65 + j % 26)
+            call = sprintf("%s%d%s", pfx[i % 8 + 1], i % 10, suf)
+            if (i % 7 == 3) call = call "-" (i % 16)
+            print call
+            k = i % 5
+            if (k == 0) { print "1      NORMAL     pw" (i * 7919 % 1000000) "x"; print "2      OPEN" }
+            else if (k == 1) { print "VHF    FIXED      phrase" i; print "UHF    READONLY" }
+            else if (k == 2) { print "ALL    MD5        sec" i "ret" }
+            else if (k == 3) { print "1      FLEXNET    " sprintf("%05d", i * 31 % 100000); print "CONSOL OPEN" }
+            else { print "UHF    TABLE"; print "HF     HOLD"; print "2      NORMAL     tbl" i }
+            print "-"
+        }
+    }' >"$2"
+}
 
-cat >"$root/etc/ax25/fbb.conf" <<EOF
+mundo() {  # root blocks
+    local root=$1
+    local work=$root/var/ax25/fbb/talmir
+    mkdir -p "$work" "$root/etc/ax25/fbb" "$root/var/ax25/fbb/mail" "$root/usr/lib/fbb/filter"
+    cat >"$root/etc/ax25/fbb.conf" <<EOF
 #
 # FBB Set-up file
 #
@@ -122,8 +198,7 @@ life = 30
 wpcalls = N0BBS
 zipcode = 28000
 EOF
-
-cat >"$root/etc/ax25/fbb/port.sys" <<'EOF'
+    cat >"$root/etc/ax25/fbb/port.sys" <<'EOF'
 # FBB7.0.11
 #
 #Ports TNCs
@@ -141,15 +216,13 @@ cat >"$root/etc/ax25/fbb/port.sys" <<'EOF'
 #
 # End of file.
 EOF
-
-cat >"$root/etc/ax25/fbb/langue.sys" <<'EOF'
+    cat >"$root/etc/ax25/fbb/langue.sys" <<'EOF'
 # Languages
 2 1 1
 ENGLISH
 FRANCAIS
 EOF
-
-cat >"$work/config.prt" <<'EOF'
+    cat >"$work/config.prt" <<'EOF'
 # talmir configuration (benchmark)
 #
 # Language file
@@ -178,118 +251,193 @@ VHF       EXCLUDED
 UHF       READONLY
 HF        CLOSED
 EOF
-
-cat >"$work/intro.prt" <<'EOF'
+    cat >"$work/intro.prt" <<'EOF'
 Welcome to N0BBS, the benchmark BBS.
 Type H for help, L to list the new messages, B to leave.
 Please keep your messages short on the VHF port.
 EOF
-printf 'Access to this port is restricted.\n' >"$work/info.prt"
+    printf 'Access to this port is restricted.\n' >"$work/info.prt"
+    usuarios "$2" "$work/users.prt"
+}
 
-# users.prt: $blocks blocks of several kinds; the measured station N9XYZ is
-# a bare callsign near the end, so the first pass (CALL-SSID) reads the whole
-# table and the second one stops near its end.
-target=$((blocks - 5))
-awk -v n="$blocks" -v target="$target" '
-BEGIN {
-    split("EA EB EC F G DL ON PA", pfx, " ")
-    print "# talmir user table (benchmark, generated)"
-    for (i = 0; i < n; i++) {
-        if (i % 250 == 0) printf("#\n# Section %d\n#\n", i / 250)
-        if (i == target) {
-            print "N9XYZ"
-            print "0      OPEN"
-            print "VHF    NORMAL     Zq7Lm2Xp9"
-            print "-"
-            continue
-        }
-        j = int(i / 8)
-        suf = sprintf("%c%c%c", 65 + int(j / 676) % 26, 65 + int(j / 26) % 26, 65 + j % 26)
-        call = sprintf("%s%d%s", pfx[i % 8 + 1], i % 10, suf)
-        if (i % 7 == 3) call = call "-" (i % 16)
-        print call
-        k = i % 5
-        if (k == 0) { print "1      NORMAL     pw" (i * 7919 % 1000000) "x"; print "2      OPEN" }
-        else if (k == 1) { print "VHF    FIXED      phrase" i; print "UHF    READONLY" }
-        else if (k == 2) { print "ALL    MD5        sec" i "ret" }
-        else if (k == 3) { print "1      FLEXNET    " sprintf("%05d", i * 31 % 100000); print "CONSOL OPEN" }
-        else { print "UHF    TABLE"; print "HF     HOLD"; print "2      NORMAL     tbl" i }
-        print "-"
-    }
-}' >"$work/users.prt"
+declare -A raiz
+tamanos=()
+for c in "${casos[@]}"; do
+    IFS='|' read -r _ b _ <<<"$c"
+    tamanos+=("$b")
+done
+[ -n "$budget_bin" ] || tamanos+=("${tamanos_crecimiento[@]}")
+for b in $(printf '%s\n' "${tamanos[@]}" | sort -nu); do
+    raiz[$b]=$base/bbs-$b
+    echo "bench.sh: laying out a BBS with $b blocks in users.prt" >&2
+    mundo "${raiz[$b]}" "$b"
+done
 
 # --- Measurements ------------------------------------------------------------
-# One run under callgrind: the program's instructions ("Collected"), its exit
-# code and its output. The environment is the same for every run, as small as
-# FBB's: PATH and a POSIX TZ (no time zone file read).
-vglog=$root/callgrind.log
-salida=$root/salida.txt
-mide() {
-    local rc
+# One run under callgrind, from the BBS's root, with the environment of the
+# timed runs (PATH and a POSIX TZ that reads no zone file): sets ir (the
+# instructions, callgrind's "Collected") and codigo (the exit code).
+vglog=$base/callgrind.log
+instrucciones() {  # root args...
+    local root=$1
+    shift
     set +e
     (cd "$root" && env -i PATH=/usr/bin:/bin TZ=GMT0 \
         valgrind --tool=callgrind --callgrind-out-file=/dev/null --log-file="$vglog" \
-        "$bin" "$@" >"$salida" 2>/dev/null </dev/null)
-    rc=$?
+        "$bin" "$@" >/dev/null 2>&1 </dev/null)
+    codigo=$?
     set -e
     ir=$(sed -n 's/.*Collected : *\([0-9][0-9]*\).*/\1/p' "$vglog" | tail -n 1)
-    [ -n "$ir" ] || ir=$(sed -n 's/.*refs: *\([0-9,][0-9,]*\).*/\1/p' "$vglog" | tr -d , | tail -n 1)
     [ -n "$ir" ] || ir="?"
-    codigo=$rc
 }
 
+# The median wall times of the program and of /bin/true over $runs pairs:
+# sets t_prog, t_ref (microseconds), ratio and pico (peak KiB), or leaves
+# them "?" when a run failed.
+tiempos() {  # root expected-exit copy-or-empty remove-or-empty args...
+    local root=$1 esperado=$2 copia=$3 borra=$4
+    shift 4
+    local opciones=(-n "$runs" -w 10 -d "$root" -x "$esperado")
+    [ -z "$copia" ] || opciones+=(-c "$copia")
+    [ -z "$borra" ] || opciones+=(-b "$borra")
+    local linea
+    if linea=$("$cronometro" "${opciones[@]}" -- "$bin" "$@"); then
+        read -r t_prog t_ref ratio pico _ <<<"$linea"
+    else
+        t_prog="?" t_ref="?" ratio="?" pico="?"
+    fi
+}
+
+# Keeps a copy of the challenge file a run wrote beside the BBS: the answer
+# is taken from it, and every timed answer run finds the same challenge.
+reto_de() {  # root station-file
+    local f=$1/var/ax25/fbb/talmir/$2
+    [ -f "$f" ] || return 1
+    cp -- "$f" "$1/$2.guardado"
+}
+
+miles() {  # 1234567 -> 1,234,567
+    local n=$1 s=""
+    [[ $n =~ ^[0-9]+$ ]] || { printf '%s' "$n"; return; }
+    while [ ${#n} -gt 3 ]; do
+        s=",${n: -3}$s"
+        n=${n:0:${#n}-3}
+    done
+    printf '%s' "$n$s"
+}
+
+menor_igual() {  # a b: a <= b (decimals)
+    awk -v a="$1" -v b="$2" 'BEGIN { exit !(a + 0 <= b + 0) }'
+}
+
+fallos=0
 filas=()
-fila() {  # name, expected exit code
-    local nota=""
-    [ "$codigo" = "$2" ] || nota="  (expected exit $2)"
-    filas+=("$(printf '%-54s %4s %14s%s' "$1" "$codigo" "$ir" "$nota")")
-}
+for c in "${casos[@]}"; do
+    IFS='|' read -r id b args esperado presupuesto objetivo nombre <<<"$c"
+    root=${raiz[$b]}
+    copia=
+    borra=
+    case $id in
+        # A first call finds no challenge file as a rule (the right answer
+        # removed the last one): each timed run begins without one.
+        normal) borra=var/ax25/fbb/talmir/N9XYZ0.tmp ;;
+        md) borra=var/ax25/fbb/talmir/N8MD0.tmp ;;
+        respuesta)
+            respuesta=$(head -n 1 "$root/N9XYZ0.tmp.guardado" 2>/dev/null | awk '{ print $1 }')
+            args=${args/@RESPUESTA@/${respuesta:-XXXXX}}
+            copia=N9XYZ0.tmp.guardado:var/ax25/fbb/talmir/N9XYZ0.tmp
+            ;;
+        digest)
+            digest=$(sed -n 3p "$root/N8MD0.tmp.guardado" 2>/dev/null)
+            args=${args/@DIGEST@/${digest:-0}}
+            copia=N8MD0.tmp.guardado:var/ax25/fbb/talmir/N8MD0.tmp
+            ;;
+    esac
+    read -r -a argv <<<"$args"
+    # The answer runs consume their challenge: it is laid in place again.
+    if [ -n "$copia" ]; then cp -- "$root/${copia%%:*}" "$root/${copia#*:}"; fi
+    instrucciones "$root" "${argv[@]}"
+    nota=""
+    [ "$codigo" = "$esperado" ] || nota="exit $codigo, not $esperado"
+    case $id in
+        normal) reto_de "$root" N9XYZ0.tmp || nota="no challenge written" ;;
+        md) reto_de "$root" N8MD0.tmp || nota="no challenge written" ;;
+    esac
+    veredicto=ok
+    if [ -n "$nota" ] || ! [[ $ir =~ ^[0-9]+$ ]] || [ "$ir" -gt "$presupuesto" ]; then
+        veredicto=OVER
+        fallos=$((fallos + 1))
+    fi
+    if [ -n "$budget_bin" ]; then
+        filas+=("$(printf '%-68s %13s %13s  %s%s' "$nombre" "$(miles "$ir")" \
+            "$(miles "$presupuesto")" "$veredicto" "${nota:+ ($nota)}")")
+        continue
+    fi
+    tiempos "$root" "$esperado" "$copia" "$borra" "${argv[@]}"
+    if [ "$ratio" = "?" ] || ! menor_igual "$ratio" "$objetivo" ||
+        ! menor_igual "$pico" "$rss_max_kib"; then
+        veredicto=OVER
+        fallos=$((fallos + 1))
+    fi
+    filas+=("$(printf '| %s | %s | %s | %s (<= %s) | %s (<= %s) | %s | %s%s |' "$nombre" \
+        "$t_prog" "$t_ref" "$ratio" "$objetivo" "$(miles "$ir")" "$(miles "$presupuesto")" \
+        "$pico" "$veredicto" "${nota:+ ($nota)}")")
+done
 
-mide
-fila "banner (no arguments)" 0
-
-mide N0ABC-0 0 0 0 41 5
-fila "first call, port 5 not filtered" 0
-
-reto=$work/N9XYZ0.tmp
-rm -f -- "$reto"
-mide N9XYZ-0 0 0 0 1234 1
-fila "first call, $blocks-block users.prt, NORMAL challenge" 1
-
-nota_respuesta=""
-if [ -f "$reto" ]; then
-    respuesta=$(head -n 1 "$reto" | awk '{ print $1 }')
-else
-    respuesta=XXXXX
-    nota_respuesta="no challenge file was written: the answer run judged a made-up answer"
+if [ -n "$budget_bin" ]; then
+    echo
+    echo "Instruction budgets (valgrind callgrind), $bin"
+    printf '%-68s %13s %13s  %s\n' "case" "instructions" "budget" ""
+    for f in "${filas[@]}"; do echo "$f"; done
+    if [ "$fallos" -gt 0 ]; then
+        echo "bench.sh: $fallos case(s) over budget or not run as expected" >&2
+        exit 1
+    fi
+    exit 0
 fi
-mide N9XYZ-0 1 0 0 1234 1 "$respuesta"
-fila "answer run (right answer)" 0
 
-mide Q9QQQ-0 0 0 0 77 1
-fila "first call, station not listed (VHF default)" 2
+# --- Growth with the size of users.prt -------------------------------------
+crecimiento=()
+ir_antes=
+for b in "${tamanos_crecimiento[@]}"; do
+    root=${raiz[$b]}
+    instrucciones "$root" EA8ZZZ-0 0 0 0 99 0
+    tiempos "$root" 0 "" "" EA8ZZZ-0 0 0 0 99 0
+    lineas=$(wc -l <"$root/var/ax25/fbb/talmir/users.prt" | tr -d ' ')
+    bytes=$(wc -c <"$root/var/ax25/fbb/talmir/users.prt" | tr -d ' ')
+    por_linea="-"
+    if [ -n "$ir_antes" ] && [[ $ir =~ ^[0-9]+$ ]]; then
+        por_linea=$(awk -v a="$ir_antes" -v b="$ir" -v la="$lineas_antes" -v lb="$lineas" \
+            'BEGIN { printf("%.1f", (b - a) / (lb - la)) }')
+    fi
+    crecimiento+=("$(printf '| %s | %s | %s | %s | %s | %s | %s | %s |' "$(miles "$b")" \
+        "$(miles "$lineas")" "$(miles "$bytes")" "$(miles "$ir")" "$por_linea" "$t_prog" \
+        "$ratio" "$pico")")
+    ir_antes=$ir
+    lineas_antes=$lineas
+done
 
 # --- Report ------------------------------------------------------------------
 tam=$(wc -c <"$bin" | tr -d ' ')
-secciones=""
-if command -v size >/dev/null 2>&1; then
-    secciones=$(size "$bin" | awk 'NR == 2 { printf("text %s, data %s, bss %s", $1, $2, $3) }')
-fi
 enlace="static"
 if command -v ldd >/dev/null 2>&1 && ldd "$bin" >/dev/null 2>&1; then enlace="DYNAMIC"; fi
-lineas=$(wc -l <"$work/users.prt" | tr -d ' ')
-bytes=$(wc -c <"$work/users.prt" | tr -d ' ')
-
 echo
-echo "talmir benchmark: instructions per run (valgrind callgrind, Ir)"
-echo "binary:    $bin"
-echo "           $tam bytes, $enlace${secciones:+ ($secciones)}"
-echo "users.prt: $blocks blocks, $lineas lines, $bytes bytes; N9XYZ is block $((target + 1))"
+echo "talmir benchmark: $runs timed pairs per case, each run of talmir paired with /bin/true"
+echo "binary: $bin ($(miles "$tam") bytes, $enlace); $(nproc) cores; $(date -u '+%Y-%m-%d %H:%M UTC')"
+echo "times: medians in microseconds; instructions: valgrind --tool=callgrind; peak: KiB (wait4)"
 echo
-printf '%-54s %4s %14s\n' "run" "exit" "instructions"
-printf '%-54s %4s %14s\n' "------------------------------------------------------" "----" "--------------"
+echo "| Case | talmir (us) | /bin/true (us) | ratio (target) | instructions (budget) | peak RSS KiB (<= $rss_max_kib) | verdict |"
+echo "|---|---|---|---|---|---|---|"
 for f in "${filas[@]}"; do echo "$f"; done
-if [ -n "$nota_respuesta" ]; then
-    echo
-    echo "note: $nota_respuesta"
+echo
+echo "Growth with users.prt (station absent, on the console: the whole table read):"
+echo
+echo "| blocks | lines | bytes | instructions | instructions per added line | talmir (us) | ratio to /bin/true | peak RSS KiB |"
+echo "|---|---|---|---|---|---|---|---|"
+for f in "${crecimiento[@]}"; do echo "$f"; done
+echo
+if [ "$fallos" -gt 0 ]; then
+    echo "bench.sh: $fallos case(s) missed a target" >&2
+    exit 1
 fi
+echo "Every target met."

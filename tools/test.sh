@@ -2,8 +2,10 @@
 # Builds talmir and runs every test: the normal build (warnings are errors,
 # the Debian package built and inspected among its tests), the same suite
 # under AddressSanitizer and UndefinedBehaviorSanitizer, the clang-format
-# check of the sources and the rendering of the manual pages; as root also
-# the package's installation with apt-get, in an overlay of the system.
+# check of the sources, clang-tidy and cppcheck on src/, the libFuzzer
+# harnesses for a bounded time (tools/fuzz.sh --ci) and the rendering of the
+# manual pages; as root also the package's installation with apt-get, in an
+# overlay of the system.
 #
 # Usage: bash tools/test.sh   (as root on a fresh Debian machine: it installs
 # what is missing with apt-get; as another user everything must be there).
@@ -12,7 +14,11 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 # --- What a fresh Debian machine lacks --------------------------------------
-paquetes=(cmake make g++ libgtest-dev googletest clang-format man-db groff-base)
+# fbb: the real BBS (xfbbd) for the end-to-end tests (ctest label e2e);
+# clang and its runtime for the fuzzers; clang-tidy and cppcheck; valgrind
+# for the instruction budgets (ctest label budget).
+paquetes=(cmake make g++ libgtest-dev googletest clang-format man-db groff-base fbb
+          clang libclang-rt-dev clang-tidy cppcheck valgrind)
 faltan=()
 for p in "${paquetes[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || faltan+=("$p")
@@ -64,17 +70,52 @@ suite() {  # name build-dir cmake-options...
     if [ "$codigo" != 0 ]; then fallos+=("$nombre: ctest"); fi
 }
 
-suite "Normal build" build-test
+suite "Normal build" build-test -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 suite "ASan+UBSan build" build-asan -DTALMIR_SANITIZE=ON
 
 echo
-echo "== clang-format check of src/ tests/ tools/"
-mapfile -t fuentes < <(find src tests tools -name '*.cc' -o -name '*.h' | sort)
+echo "== clang-format check of src/ tests/ tools/ fuzz/"
+mapfile -t fuentes < <(find src tests tools fuzz -name '*.cc' -o -name '*.h' | sort)
 if clang-format --dry-run -Werror "${fuentes[@]}"; then
     resumen+=("clang-format: ${#fuentes[@]} files clean")
 else
     fallos+=("clang-format")
 fi
+
+echo
+echo "== Static analysis of src/: clang-tidy (.clang-tidy) and cppcheck"
+if [ -f build-test/compile_commands.json ]; then
+    mapfile -t programa < <(find src -name '*.cc' | sort)
+    if printf '%s\n' "${programa[@]}" |
+        xargs -P 2 -n 1 clang-tidy -p build-test --quiet 2>/dev/null; then
+        resumen+=("clang-tidy: ${#programa[@]} files of src/ clean")
+    else
+        fallos+=("clang-tidy")
+    fi
+    if cppcheck --project=build-test/compile_commands.json -i tests -i tools \
+        --enable=warning,style,performance,portability --std=c++20 --inline-suppr \
+        --suppressions-list=tools/cppcheck-suppressions.txt --error-exitcode=1 --quiet; then
+        resumen+=("cppcheck: src/ clean")
+    else
+        fallos+=("cppcheck")
+    fi
+else
+    fallos+=("static analysis: no compile_commands.json")
+fi
+
+echo
+set +e
+mkdir -p build-fuzz
+bash tools/fuzz.sh --ci 2>&1 | tee build-fuzz/salida-ci.txt
+codigo=${PIPESTATUS[0]}
+set -e
+linea=$(grep -E 'tests passed|tests failed' build-fuzz/salida-ci.txt | tail -1 || true)
+resumen+=("Fuzzers (${TALMIR_FUZZ_SECONDS:-15} s each): ${linea:-no ctest summary}")
+if [[ $linea =~ ([0-9]+)\ tests\ failed\ out\ of\ ([0-9]+) ]]; then
+    total_fallidos=$((total_fallidos + BASH_REMATCH[1]))
+    total_pasados=$((total_pasados + BASH_REMATCH[2] - BASH_REMATCH[1]))
+fi
+if [ "$codigo" != 0 ]; then fallos+=("fuzzers"); fi
 
 echo
 echo "== Rendering the manual pages with man --warnings -l"

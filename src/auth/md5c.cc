@@ -200,7 +200,7 @@ void MD5Final(unsigned char digest[16], MD5_CTX* context) {
 
 void digest_hex(const unsigned char digest[16], char hex[33]) {
     static constexpr char DIGITOS[] = "0123456789abcdef";
-    for (unsigned i = 0; i < 16; i++) {
+    for (std::size_t i = 0; i < 16; i++) {
         hex[2 * i] = DIGITOS[digest[i] >> 4];
         hex[2 * i + 1] = DIGITOS[digest[i] & 0xf];
     }

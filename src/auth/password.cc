@@ -77,7 +77,8 @@ bool hay_password(std::size_t n) {
     if (n > 0) return true;
     // A refusal is a final outcome: no challenge of an earlier run stays.
     char ruta[RUTA_MAX];
-    if (usuario.llamada != 0 && ruta_reto(ruta, sizeof ruta)) std::remove(ruta);
+    // One that cannot be removed is overwritten by the next first call.
+    if (usuario.llamada != 0 && ruta_reto(ruta, sizeof ruta)) (void)std::remove(ruta);
     valor_salida = SALIDA_DESCONECTA;
     return false;
 }
@@ -88,8 +89,8 @@ void reto_hecho() {
     valor_salida = SALIDA_OTRA;
 }
 
-// Parses a table line as "%hd %s": the day and the password word. False when
-// the line does not start with a number.
+}  // namespace
+
 bool linea_tabla(const char* linea, long* dia, char* palabra, std::size_t size,
                  std::size_t* largo) {
     const char* p = linea;
@@ -110,24 +111,19 @@ bool linea_tabla(const char* linea, long* dia, char* palabra, std::size_t size,
     return true;
 }
 
-// Opens the station's table: the one of its SSID, else the one of its
-// callsign.
-Archivo abre_tabla() {
-    char ruta[RUTA_MAX];
+Archivo abre_tabla(char* ruta) {
     std::string_view id = campo(usuario.id, sizeof usuario.id);
-    if (formatea(ruta, sizeof ruta, "%s/%.*s%d.TBL", DIR_TRABAJO, static_cast<int>(id.size()),
+    if (formatea(ruta, RUTA_MAX, "%s/%.*s%d.TBL", DIR_TRABAJO, static_cast<int>(id.size()),
                  id.data(), usuario.ssid)) {
         Archivo f = Archivo::abre(ruta, "rt");
         if (f) return f;
     }
-    if (!formatea(ruta, sizeof ruta, "%s/%.*s.TBL", DIR_TRABAJO, static_cast<int>(id.size()),
+    if (!formatea(ruta, RUTA_MAX, "%s/%.*s.TBL", DIR_TRABAJO, static_cast<int>(id.size()),
                   id.data()))
         return Archivo();
     return Archivo::abre(ruta, "rt");
 }
 
-// Looks for the first line of today's day that carries a password and puts
-// the password into usuario.password. False when there is none.
 bool busca_dia(std::FILE* f, int hoy) {
     char linea[300];
     char palabra[sizeof linea];
@@ -143,6 +139,8 @@ bool busca_dia(std::FILE* f, int hoy) {
     }
     return false;
 }
+
+namespace {
 
 // "PASSWORD>" becomes "PASSWORD_6>" on the 6th: the prompt up to its first
 // ">", then "_", the day and ">", cut to the 80-byte field.
@@ -244,7 +242,8 @@ void password_tabla(char* r_buf) {
     char prompt_tabla[CAMPO_PROMPT];
     prompt_del_dia(hoy, prompt_tabla);
 
-    Archivo f = abre_tabla();
+    char ruta[RUTA_MAX];
+    Archivo f = abre_tabla(ruta);
     if (!f) {
         error(4, 0, r_buf);
         return;

@@ -2,6 +2,9 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdio>
+
+#include "driver/utils.h"
 
 namespace talmir {
 
@@ -18,6 +21,17 @@ bool ruta_reto(char* ruta, std::size_t size);
 // Replaces the challenge file with the given content: mode 0600, written to a
 // temporary file in the same directory and renamed over the old one.
 bool escribe_reto(const char* contenido, std::size_t n);
+
+// Parses a password table line as "%hd %s": the day and the password word
+// (its full length in *largo, 0 when there is none). False when the line does
+// not start with a number.
+bool linea_tabla(const char* linea, long* dia, char* palabra, std::size_t size, std::size_t* largo);
+// Opens the station's table: the one of its SSID, else the one of its
+// callsign. ruta (RUTA_MAX bytes) receives the path of the one that opened.
+Archivo abre_tabla(char* ruta);
+// Looks for the first line of today's day that carries a password and puts
+// the password into usuario.password. False when there is none.
+bool busca_dia(std::FILE* f, int hoy);
 
 void password_frase(char* r_buf);
 void password_normal(char* r_buf);

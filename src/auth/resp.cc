@@ -141,7 +141,9 @@ void rechazado(const Reto& reto, const char* ruta, char* r_buf) {
     rbuf_add(r_buf, "\n");
     rbuf_add(r_buf, texto(23));
     rbuf_add(r_buf, " ");
-    std::remove(ruta);
+    // A challenge that cannot be removed is overwritten by the next first
+    // call: the verdict stands either way.
+    (void)std::remove(ruta);
     if (cfg.log_nopas) lognopas();
     if (reto.tipo != TIPO_FORWARD && restringido() &&
         (cfg.sec_ops & (SEC_FALLO_SOLOLEER | SEC_FALLO_RETENIDOS))) {
@@ -188,7 +190,7 @@ void resp_usr(char* r_buf) {
     std::memset(reto.pas_tmp, 0, sizeof reto.pas_tmp);
 
     if (correcto) {
-        std::remove(ruta);
+        (void)std::remove(ruta);  // as in rechazado
         aceptado(reto, correcto_md, r_buf);
         return;
     }

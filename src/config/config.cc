@@ -24,7 +24,14 @@ const char* const ident_modo2[14] = {
     "BBS",  "FLEXNET", "FORWARD",  "READONLY", "HOLD",   "FORWARD5", "GUEST",
 };
 
+Oyente oyente_config = nullptr;
+const char* dir_config = nullptr;
+
 namespace {
+
+void avisa(hallazgo que, std::uint16_t linea, const char* palabra) {
+    if (oyente_config != nullptr) oyente_config(que, linea, palabra);
+}
 
 // Error numbers raised here.
 constexpr std::uint16_t ERR_INIT = 1;
@@ -32,23 +39,11 @@ constexpr std::uint16_t ERR_CFG_ABRE = 3;
 constexpr std::uint16_t ERR_CFG_DATOS = 5;
 constexpr std::uint16_t ERR_USR_DATOS = 7;
 
-// Line buffers: "config.prt" and FBB's text files hold at most 98
-// characters a line, "users.prt" 298. The rest of a longer line is dropped,
-// never read as a line of its own.
-constexpr std::size_t LINEA_CFG = 99;
-constexpr std::size_t LINEA_USR = 299;  // 298 characters and the terminator
-
 // A port or mode word holds at most 20 characters; a header's first word 9;
 // an option word counts with its first 10 letters.
 constexpr std::size_t PALABRA_MAX = 20;
 constexpr std::size_t CABECERA_MAX = 9;
 constexpr std::size_t OPCION_MAX = 10;
-
-// Port value of "TODOS" and "ALL" in the user table.
-constexpr int TODOS_PUERTOS = -5;
-
-// Result of a line handler of lee_cfg: faulty data, not yet reported.
-constexpr int DATOS_MAL = -2;
 
 bool es_blanco(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
@@ -56,6 +51,10 @@ bool es_blanco(char c) {
 
 bool es_digito(char c) {
     return c >= '0' && c <= '9';
+}
+
+char mayuscula(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
 bool es_alfanumerico(char c) {
@@ -275,74 +274,55 @@ bool es_modo_defecto(int modo) {
 
 // A port line: 1 when it is the station's port, 0 when not, -1 after a
 // translation error (reported), DATOS_MAL on faulty data.
-int linea_puerto(const char* linea, std::uint16_t num, char* r_buf) {
+int linea_puerto(const char* linea, std::uint16_t num, char* r_buf, int* puerto_leido) {
     char wpuerto[PALABRA_MAX + 1];
     char wmodo[PALABRA_MAX + 1];
     const char* p = linea;
     std::size_t np = lee_palabra(&p, wpuerto, sizeof wpuerto);
     std::size_t nm = lee_palabra(&p, wmodo, sizeof wmodo);
-    if (np == 0 || nm == 0 || np > PALABRA_MAX || nm > PALABRA_MAX) return DATOS_MAL;
+    if (np == 0 || nm == 0 || np > PALABRA_MAX || nm > PALABRA_MAX) {
+        if (np == 0 || nm == 0) {
+            avisa(hallazgo::pocas_palabras, num, nullptr);
+        } else {
+            avisa(hallazgo::palabra_larga, num, np > PALABRA_MAX ? wpuerto : wmodo);
+        }
+        return DATOS_MAL;
+    }
     strupr(wpuerto);
     strupr(wmodo);
     int puerto = np <= 2 ? numero_corto(wpuerto) : transf_prt(wpuerto, num, r_buf, 0);
     if (puerto == -1) return -1;
+    if (puerto_leido != nullptr) *puerto_leido = puerto;
     int modo = nm <= 2 ? numero_corto(wmodo) : transf_modo(wmodo, num, r_buf, 0);
     if (modo == -1) return -1;
     cfg.modo_def = static_cast<std::int8_t>(modo);
-    if (!es_modo_defecto(modo)) return DATOS_MAL;
-    return puerto == usuario.puerto ? 1 : 0;
+    if (!es_modo_defecto(modo)) {
+        avisa(hallazgo::modo_no_defecto, num, wmodo);
+        return DATOS_MAL;
+    }
+    if (puerto != usuario.puerto) return 0;
+    avisa(hallazgo::puerto_elegido, num, wpuerto);
+    return 1;
 }
 
 // ---- "users.prt" --------------------------------------------------------
 
-bool necesita_password(int modo) {
-    return modo == 4 || modo == 5 || modo == 6 || modo == 9 || modo == 10 || modo == 13;
-}
-
 // Reads the station's block, the header being the last line read (num).
 int lee_bloque(LectorLineas& lector, std::uint32_t num, char* r_buf) {
     std::memset(usuario.password, 0, sizeof usuario.password);
+    avisa(hallazgo::cabecera, static_cast<std::uint16_t>(num), nullptr);
     char linea[LINEA_USR];
     while (lector.linea(linea, sizeof linea)) {
         ++num;
         if (es_comentario(linea)) continue;
         const auto nlinea = static_cast<std::uint16_t>(num);
-        char wpuerto[PALABRA_MAX + 1];
-        char wmodo[PALABRA_MAX + 1];
-        const char* p = linea;
-        std::size_t np = lee_palabra(&p, wpuerto, sizeof wpuerto);
-        if (np > 0 && wpuerto[0] == '-') return 0;
-        std::size_t nm = lee_palabra(&p, wmodo, sizeof wmodo);
-        if (np == 0 || nm == 0 || np > PALABRA_MAX || nm > PALABRA_MAX) {
-            error(ERR_USR_DATOS, nlinea, r_buf);
-            return -1;
-        }
-        strupr(wpuerto);
-        strupr(wmodo);
-        int puerto;
-        bool todos;
-        if (np <= 2) {
-            puerto = numero_corto(wpuerto);
-            todos = wpuerto[0] == '*';
-        } else {
-            puerto = transf_prt(wpuerto, nlinea, r_buf, 1);
-            if (puerto == -1) return -1;
-            todos = puerto == TODOS_PUERTOS;
-        }
-        int modo = nm <= 2 ? numero_corto(wmodo) : transf_modo(wmodo, nlinea, r_buf, 1);
-        if (modo == -1) return -1;
-        usuario.modo = static_cast<std::int8_t>(modo);
-        if (!todos && puerto != usuario.puerto) continue;
-        if (necesita_password(modo)) {
-            // The line buffer is smaller than the store: a password always fits.
-            char password[LINEA_USR];
-            std::size_t n = lee_palabra(&p, password, sizeof password);
-            if (n == 0 || (modo == 9 && n != 5)) {
-                error(ERR_USR_DATOS, nlinea, r_buf);
-                return -1;
-            }
-            copia(usuario.password, sizeof usuario.password, password);
-        }
+        LINEAUSRS l;
+        int r = linea_usr(linea, nlinea, r_buf, &l);
+        if (r <= 0) return r;
+        usuario.modo = static_cast<std::int8_t>(l.modo);
+        if (!l.todos && l.puerto != usuario.puerto) continue;
+        if (password_usr(l, nlinea, r_buf) < 0) return -1;
+        avisa(hallazgo::linea_elegida, nlinea, nullptr);
         return 1;
     }
     return 0;
@@ -583,6 +563,7 @@ int es_comentario(const char* buffer) {
 }
 
 bool ruta_config(char* ruta, std::size_t size, const char* nombre) {
+    if (dir_config != nullptr) return formatea(ruta, size, "%s/%s", dir_config, nombre);
     const char* var = std::getenv("TALMIR");
     if (var == nullptr) return formatea(ruta, size, "%s/%s", DIR_TRABAJO, nombre);
     // A longer value is never cut: the file then cannot be opened.
@@ -591,6 +572,11 @@ bool ruta_config(char* ruta, std::size_t size, const char* nombre) {
     strupr(dir);
     quita_barra_final(dir);
     return formatea(ruta, size, "%s/%s", dir, nombre);
+}
+
+int linea_cfg(tipo_linea tipo, const char* linea, std::uint16_t num, char* r_buf, int* puerto) {
+    if (tipo == tipo_linea::puerto) return linea_puerto(linea, num, r_buf, puerto);
+    return linea_fija(tipo, linea, r_buf);
 }
 
 int lee_cfg(char* r_buf) {
@@ -612,13 +598,8 @@ int lee_cfg(char* r_buf) {
     while (lee_linea(f.get(), linea, sizeof linea)) {
         ++lineacfg;
         if (es_comentario(linea)) continue;
-        int r;
-        if (tipo < kPuerto) {
-            r = linea_fija(static_cast<tipo_linea>(tipo), linea, r_buf);
-            ++tipo;
-        } else {
-            r = linea_puerto(linea, lineacfg, r_buf);
-        }
+        int r = linea_cfg(static_cast<tipo_linea>(tipo), linea, lineacfg, r_buf);
+        if (tipo < kPuerto) ++tipo;
         if (r == DATOS_MAL) {
             f.cierra();
             error(ERR_CFG_DATOS, lineacfg, r_buf);
@@ -646,6 +627,152 @@ int compara_indicativos(const char* ind1, const char* ind2) {
     return (*p == '\0' && *t == '\0') ? 0 : 1;
 }
 
+namespace {
+
+// The search of busca_cabecera, line by line.
+class Busqueda {
+   public:
+    // What a line turned out to be.
+    static constexpr unsigned DE_SSID = 1;    // the CALL-SSID header
+    static constexpr unsigned DE_IND = 2;     // the first header of the bare callsign
+    static constexpr unsigned DE_CONSOL = 4;  // the first CONSOL header
+
+    Busqueda(const char* ind_ssid, const char* ind, bool consola) : ind_ssid_(ind_ssid), ind_(ind) {
+        // What the first character of a line, read as the first character
+        // of its first word, calls for. A pattern that matches a text begins
+        // with "*", "?" or the text's first character (patterns are
+        // upper-cased): every other line is passed over without taking its
+        // first word. A line end there is an empty line's.
+        std::memset(clase_, 0, sizeof clase_);
+        clase_[0] = clase_['#'] = clase_['\n'] = COMENTARIO;
+        for (char c : {' ', '\t', '\v', '\f', '\r'}) clase_[indice(c)] = BLANCO;
+        for (char c : {'*', '?', ind_ssid[0], ind[0]}) {
+            marca(c, INDICATIVO);
+            if (c >= 'A' && c <= 'Z') marca(static_cast<char>(c - 'A' + 'a'), INDICATIVO);
+        }
+        if (consola) {
+            marca('C', CONSOL);
+            marca('c', CONSOL);
+        }
+    }
+
+    // One line, from p to its line end *fin ('\n'); the DE_ marks of what
+    // it is, or 0.
+    unsigned linea(const char* p, const char* fin) {
+        std::uint8_t k = clase_[indice(*p)];
+        if (k == 0) {
+            // Most lines: a first word that can match nothing.
+            es_cabecera_ = *p == '-';
+            return 0;
+        }
+        if (k & COMENTARIO) return 0;
+        // The line as a line buffer holds it: 298 characters, up to a NUL.
+        if (fin - p > static_cast<std::ptrdiff_t>(LINEA_USR - 1)) fin = p + (LINEA_USR - 1);
+        if (k & BLANCO) {
+            while (p < fin && es_blanco(*p)) ++p;
+            if (p == fin || *p == '\0') {
+                es_cabecera_ = false;  // no first word
+                return 0;
+            }
+            k = clase_[indice(*p)];
+        }
+        const bool cabecera = es_cabecera_;
+        es_cabecera_ = *p == '-';
+        const bool por_ind = (k & INDICATIVO) != 0;
+        const bool por_consol = (k & CONSOL) != 0 && cabecera && !hay_consol_;
+        if (!por_ind && !por_consol) return 0;
+
+        // The first word, upper-cased; longer than 9 characters it matches
+        // nothing.
+        char palabra[CABECERA_MAX + 1];
+        std::size_t n = 0;
+        for (; p < fin && *p != '\0' && !es_blanco(*p); ++p) {
+            if (n == CABECERA_MAX) return 0;
+            palabra[n++] = mayuscula(*p);
+        }
+        palabra[n] = '\0';
+        unsigned r = 0;
+        if (por_ind) {
+            if (compara_indicativos(palabra, ind_ssid_) == 0) return DE_SSID;
+            if (!hay_ind_ && compara_indicativos(palabra, ind_) == 0) {
+                hay_ind_ = true;
+                r |= DE_IND;
+            }
+        }
+        if (por_consol && empieza_por(palabra, "CONSOL")) {
+            hay_consol_ = true;
+            r |= DE_CONSOL;
+        }
+        return r;
+    }
+
+    // A line that is not followed by a line end in the reader's buffer.
+    unsigned linea(std::string_view v) {
+        if (v.empty()) return 0;
+        return linea(v.data(), v.data() + v.size());
+    }
+
+   private:
+    static constexpr std::uint8_t COMENTARIO = 1;
+    static constexpr std::uint8_t BLANCO = 2;
+    static constexpr std::uint8_t INDICATIVO = 4;
+    static constexpr std::uint8_t CONSOL = 8;
+
+    static unsigned char indice(char c) { return static_cast<unsigned char>(c); }
+    void marca(char c, std::uint8_t k) {
+        // A comment's or a blank's mark stays: those lines have no word there.
+        if ((clase_[indice(c)] & (COMENTARIO | BLANCO)) == 0) clase_[indice(c)] |= k;
+    }
+
+    const char* ind_ssid_;
+    const char* ind_;
+    bool es_cabecera_ = true;  // the next non-comment line is a header
+    bool hay_ind_ = false;
+    bool hay_consol_ = false;
+    std::uint8_t clase_[256];
+};
+
+}  // namespace
+
+Cabecera busca_cabecera(LectorLineas& lector, const char* ind_ssid, const char* ind, bool consola) {
+    Busqueda b(ind_ssid, ind, consola);
+    Cabecera de_ind;
+    Cabecera de_consol;
+    std::uint32_t num = 0;
+    auto anota = [&](unsigned r, std::uint64_t siguiente) {
+        if (r & Busqueda::DE_IND) de_ind = {num, siguiente};
+        if (r & Busqueda::DE_CONSOL) de_consol = {num, siguiente};
+    };
+    for (;;) {
+        // The lines that lie whole in the buffer, straight from it.
+        const char* p;
+        const char* fin;
+        lector.pendiente(&p, &fin);
+        for (;;) {
+            const auto* nl = static_cast<const char*>(std::memchr(p, '\n', fin - p));
+            if (nl == nullptr) break;
+            ++num;
+            const unsigned r = b.linea(p, nl);
+            p = nl + 1;
+            if (r != 0) {
+                lector.consume(p);
+                if (r == Busqueda::DE_SSID) return {num, lector.posicion()};
+                anota(r, lector.posicion());
+            }
+        }
+        lector.consume(p);
+        // A line that goes on past the buffer, or the last one without a
+        // line end: through the reader, which reads on.
+        std::string_view v;
+        if (!lector.vista(&v)) break;
+        ++num;
+        const unsigned r = b.linea(v);
+        if (r == Busqueda::DE_SSID) return {num, lector.posicion()};
+        anota(r, lector.posicion());
+    }
+    return de_ind.linea != 0 ? de_ind : de_consol;
+}
+
 int lee_usr(char* r_buf) {
     char ruta[RUTA_MAX];
     if (!ruta_config(ruta, sizeof ruta, "users.prt")) return 0;
@@ -659,53 +786,77 @@ int lee_usr(char* r_buf) {
     char ind[sizeof usuario.id];
     copia(ind, sizeof ind, id);
 
-    // One reading does the three passes: it stops at the first header for
-    // CALL-SSID and remembers the first for the bare callsign and the first
-    // CONSOL header.
-    char linea[LINEA_USR];
-    std::uint32_t num = 0;
-    std::uint32_t linea_ind = 0;
-    std::uint32_t linea_consol = 0;
-    bool es_cabecera = true;
-    bool hallado = false;
     LectorLineas lector(f.get());
-    while (lector.linea(linea, sizeof linea)) {
-        ++num;
-        if (es_comentario(linea)) continue;
-        char palabra[CABECERA_MAX + 1];
-        const char* p = linea;
-        std::size_t n = lee_palabra(&p, palabra, sizeof palabra);
-        bool cabecera = es_cabecera;
-        es_cabecera = n > 0 && palabra[0] == '-';
-        if (n == 0 || n > CABECERA_MAX) continue;
-        strupr(palabra);
-        if (compara_indicativos(palabra, ind_ssid) == 0) {
-            hallado = true;
-            break;
-        }
-        if (linea_ind == 0 && compara_indicativos(palabra, ind) == 0) linea_ind = num;
-        if (linea_consol == 0 && cabecera && usuario.puerto == 0 &&
-            empieza_por(palabra, "CONSOL")) {
-            linea_consol = num;
-        }
+    const Cabecera cabecera = busca_cabecera(lector, ind_ssid, ind, usuario.puerto == 0);
+    if (cabecera.linea == 0) {
+        f.cierra();
+        borra_marca_error(ERR_USR_DATOS);
+        return 0;
     }
-    if (!hallado) {
-        std::uint32_t objetivo = linea_ind != 0 ? linea_ind : linea_consol;
-        if (objetivo == 0) {
-            f.cierra();
-            borra_marca_error(ERR_USR_DATOS);
-            return 0;
-        }
+    if (!lector.salta_a(cabecera.siguiente)) {
+        // A file that cannot seek is read again up to the header.
         f = Archivo::abre(ruta, "r");
         if (!f) return 0;
         lector.reinicia(f.get());
-        for (num = 0; num < objetivo && lector.linea(linea, sizeof linea);) ++num;
+        std::string_view v;
+        for (std::uint32_t i = 0; i < cabecera.linea && lector.vista(&v);) ++i;
     }
 
-    int resultado = lee_bloque(lector, num, r_buf);
+    int resultado = lee_bloque(lector, cabecera.linea, r_buf);
     f.cierra();
     if (resultado >= 0) borra_marca_error(ERR_USR_DATOS);
     return resultado;
+}
+
+bool necesita_password(int modo) {
+    return modo == 4 || modo == 5 || modo == 6 || modo == 9 || modo == 10 || modo == 13;
+}
+
+int linea_usr(const char* linea, std::uint16_t num, char* r_buf, LINEAUSRS* l) {
+    char wpuerto[PALABRA_MAX + 1];
+    char wmodo[PALABRA_MAX + 1];
+    const char* p = linea;
+    std::size_t np = lee_palabra(&p, wpuerto, sizeof wpuerto);
+    if (np > 0 && wpuerto[0] == '-') return 0;
+    std::size_t nm = lee_palabra(&p, wmodo, sizeof wmodo);
+    if (np == 0 || nm == 0 || np > PALABRA_MAX || nm > PALABRA_MAX) {
+        if (np == 0 || nm == 0) {
+            avisa(hallazgo::pocas_palabras, num, nullptr);
+        } else {
+            avisa(hallazgo::palabra_larga, num, np > PALABRA_MAX ? wpuerto : wmodo);
+        }
+        error(ERR_USR_DATOS, num, r_buf);
+        return -1;
+    }
+    strupr(wpuerto);
+    strupr(wmodo);
+    if (np <= 2) {
+        l->puerto = numero_corto(wpuerto);
+        l->todos = wpuerto[0] == '*';
+    } else {
+        l->puerto = transf_prt(wpuerto, num, r_buf, 1);
+        if (l->puerto == -1) return -1;
+        l->todos = l->puerto == TODOS_PUERTOS;
+    }
+    l->modo = nm <= 2 ? numero_corto(wmodo) : transf_modo(wmodo, num, r_buf, 1);
+    if (l->modo == -1) return -1;
+    l->resto = p;
+    return 1;
+}
+
+int password_usr(const LINEAUSRS& l, std::uint16_t num, char* r_buf) {
+    if (!necesita_password(l.modo)) return 0;
+    // The line buffer is smaller than the store: a password always fits.
+    char password[LINEA_USR];
+    const char* p = l.resto;
+    std::size_t n = lee_palabra(&p, password, sizeof password);
+    if (n == 0 || (l.modo == 9 && n != 5)) {
+        avisa(n == 0 ? hallazgo::sin_password : hallazgo::flexnet_cinco, num, password);
+        error(ERR_USR_DATOS, num, r_buf);
+        return -1;
+    }
+    copia(usuario.password, sizeof usuario.password, password);
+    return 1;
 }
 
 int transf_prt(const char* puerto_usr_s, std::uint16_t linea, char* r_buf, int tipo) {
@@ -716,8 +867,12 @@ int transf_prt(const char* puerto_usr_s, std::uint16_t linea, char* r_buf, int t
     }
     const std::uint16_t num_error = tipo == 0 ? ERR_CFG_DATOS : ERR_USR_DATOS;
     if (leido_portsys == 0) {
-        if (leido_init == 0 && lee_init(r_buf) != 1) return -1;
+        if (leido_init == 0 && lee_init(r_buf) != 1) {
+            avisa(hallazgo::sin_fbb, linea, puerto_usr_s);
+            return -1;
+        }
         if (!lee_portsys()) {
+            avisa(hallazgo::sin_portsys, linea, puerto_usr_s);
             error(num_error, linea, r_buf);
             return -1;
         }
@@ -726,6 +881,7 @@ int transf_prt(const char* puerto_usr_s, std::uint16_t linea, char* r_buf, int t
     for (int i = 0; i < 10; ++i) {
         if (desc_port[i][0] != '\0' && std::strcmp(desc_port[i], puerto_usr_s) == 0) return i;
     }
+    avisa(hallazgo::puerto_desconocido, linea, puerto_usr_s);
     error(num_error, linea, r_buf);
     return -1;
 }
@@ -736,6 +892,7 @@ int transf_modo(const char* modo_s, std::uint16_t linea, char* r_buff, int tipo)
             return i + 1;
         }
     }
+    avisa(hallazgo::modo_desconocido, linea, modo_s);
     error(tipo == 0 ? ERR_CFG_DATOS : ERR_USR_DATOS, linea, r_buff);
     return -1;
 }

@@ -29,10 +29,84 @@ enum class tipo_linea : std::uint8_t {
 extern const char* const ident_modo[14];
 extern const char* const ident_modo2[14];
 
+// Line buffers, line end and terminator included: "config.prt" and FBB's text
+// files hold at most 98 characters a line, "users.prt" 298. The rest of a
+// longer line is dropped, never read as a line of its own.
+inline constexpr std::size_t LINEA_CFG = 99;
+inline constexpr std::size_t LINEA_USR = 299;
+
+// Result of linea_cfg: faulty data, not yet reported (lee_cfg reports error 5).
+inline constexpr int DATOS_MAL = -2;
+// Port value of "TODOS" and "ALL" in the user table.
+inline constexpr int TODOS_PUERTOS = -5;
+
+// What the readers of "config.prt" and "users.prt" meet, told to a listener
+// when one is set: the configuration checker explains each fault with it and
+// follows a station's road. The filter sets none, and nothing changes then.
+enum class hallazgo : std::uint8_t {
+    pocas_palabras,      // a port line without both a port and a mode
+    palabra_larga,       // a port or mode word of more than 20 characters
+    modo_no_defecto,     // a port line's mode that cannot be a default
+    sin_fbb,             // a port name, and FBB's configuration unreadable
+    sin_portsys,         // a port name, and no port description file
+    puerto_desconocido,  // a port name not among FBB's port descriptions
+    modo_desconocido,    // a mode keyword in neither table
+    sin_password,        // a line whose mode needs a password has none
+    flexnet_cinco,       // a FLEXNET password not of five characters
+    puerto_elegido,      // "config.prt": the line of the station's port
+    cabecera,            // "users.prt": the header of the station's block
+    linea_elegida,       // "users.prt": the block's line for the station's port
+};
+// The word is the one concerned (upper-cased), or null.
+using Oyente = void (*)(hallazgo que, std::uint16_t linea, const char* palabra);
+extern Oyente oyente_config;
+// When set, the directory of "config.prt" and "users.prt", taken as written,
+// in place of the TALMIR variable and the working directory.
+extern const char* dir_config;
+
+// A port line of "users.prt" as read.
+struct LINEAUSRS {
+    int puerto;         // port number, TODOS_PUERTOS for "TODOS" and "ALL"
+    bool todos;         // the line serves every port ("TODOS", "ALL", "*")
+    int modo;           // mode number, without range test
+    const char* resto;  // the line after the mode word: the password
+};
+
 int es_comentario(const char* buffer);
 
 int lee_cfg(char* r_buf);
+// One non-comment line of "config.prt" of the given kind, handled exactly as
+// lee_cfg handles it: 1 the port line of the station's port, 0 done, -1 a
+// fault already reported, DATOS_MAL faulty data. A port line puts its mode in
+// cfg.modo_def and, when translated, its port in *puerto.
+int linea_cfg(tipo_linea tipo, const char* linea, std::uint16_t num, char* r_buf,
+              int* puerto = nullptr);
 int lee_usr(char* r_buf);
+// A line of a block of "users.prt", as lee_usr reads it: 0 an end line, 1 a
+// port line read into *l, -1 a fault already reported (error 7).
+int linea_usr(const char* linea, std::uint16_t num, char* r_buf, LINEAUSRS* l);
+// Modes that need a password in the user table.
+bool necesita_password(int modo);
+// The password of a line whose mode needs one, into usuario.password: 1 taken,
+// 0 none needed, -1 missing or (FLEXNET) not five characters, error 7 reported.
+int password_usr(const LINEAUSRS& l, std::uint16_t num, char* r_buf);
+
+class LectorLineas;
+
+// Where the station's block of "users.prt" begins: the line number of its
+// header (0 when there is none) and the offset of the line after it.
+struct Cabecera {
+    std::uint32_t linea = 0;
+    std::uint64_t siguiente = 0;
+};
+
+// Reads "users.prt" once from its start and gives the header that three
+// passes would give: the first line whose first word matches CALL-SSID
+// (ind_ssid; the reading stops there), else the first one that matches the
+// bare callsign (ind), else, for a station on the console (consola), the
+// first header whose first word begins with "CONSOL". First words of more
+// than 9 characters match nothing.
+Cabecera busca_cabecera(LectorLineas& lector, const char* ind_ssid, const char* ind, bool consola);
 int compara_indicativos(const char* ind1, const char* ind2);
 int transf_prt(const char* puerto_usr_s, std::uint16_t linea, char* r_buf, int tipo);
 int transf_modo(const char* modo_s, std::uint16_t linea, char* r_buff, int tipo);

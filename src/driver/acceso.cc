@@ -12,20 +12,14 @@
 
 namespace talmir {
 
-namespace {
-
-// Opens the port's own text ("open3.prt") or else the general one.
-Archivo abre_texto_puerto(const char* raiz, const char* general) {
-    char ruta[RUTA_MAX];
-    if (formatea(ruta, sizeof ruta, "%s/%s%d.%s", DIR_TRABAJO, raiz, usuario.puerto, "prt")) {
+Archivo abre_texto_puerto(const char* raiz, const char* general, char* ruta) {
+    if (formatea(ruta, RUTA_MAX, "%s/%s%d.%s", DIR_TRABAJO, raiz, usuario.puerto, "prt")) {
         Archivo f = Archivo::abre(ruta, "rt");
         if (f) return f;
     }
-    if (!formatea(ruta, sizeof ruta, "%s/%s", DIR_TRABAJO, general)) return Archivo();
+    if (!formatea(ruta, RUTA_MAX, "%s/%s", DIR_TRABAJO, general)) return Archivo();
     return Archivo::abre(ruta, "rt");
 }
-
-}  // namespace
 
 void prim_llamd(char* r_buf) {
     auto leido = static_cast<std::uint8_t>(lee_cfg(r_buf));
@@ -98,7 +92,8 @@ void decision_respaldo(char* r_buf) {
 
 void libre(char* r_buf) {
     if (cfg.txt_cnx) {
-        Archivo f = abre_texto_puerto("open", "open.prt");
+        char ruta[RUTA_MAX];
+        Archivo f = abre_texto_puerto("open", "open.prt", ruta);
         if (!f) {
             error(8, 0, r_buf);
             return;
@@ -113,7 +108,8 @@ void libre(char* r_buf) {
 
 void excluido(char* r_buf) {
     if (cfg.txt_dcnx) {
-        Archivo f = abre_texto_puerto("exclud", "excluded.prt");
+        char ruta[RUTA_MAX];
+        Archivo f = abre_texto_puerto("exclud", "excluded.prt", ruta);
         if (!f) {
             error(11, 0, r_buf);
             return;

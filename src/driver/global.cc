@@ -1,7 +1,8 @@
 #include "driver/global.h"
 
-#include <cstdio>
 #include <cstring>
+
+#include "driver/utils.h"
 
 namespace talmir {
 
@@ -51,7 +52,7 @@ void inicia_globales(std::time_t ahora) {
     if (localtime_r(&ahora, &hor_tm) == nullptr) std::memset(&hor_tm, 0, sizeof hor_tm);
     hor_fch = &hor_tm;
     if (std::strftime(hor, 25, "%X %d-%m-%Y", hor_fch) == 0) hor[0] = '\0';
-    std::snprintf(cabprt, sizeof cabprt, "[TALMIR v%s] - %s", version, hora);
+    formatea(cabprt, sizeof cabprt, "[TALMIR v%s] - %s", version, hora);
 }
 
 void reinicia_globales() {

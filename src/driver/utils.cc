@@ -40,8 +40,8 @@ char* lfile(const char* filename) {
     }
     std::memcpy(lockname, filename, n + 1);
     char* punto = std::strrchr(lockname, '.');
-    if (punto != nullptr) *punto = '\0';
-    std::strcat(lockname, ".lck");
+    if (punto != nullptr) n = static_cast<std::size_t>(punto - lockname);
+    std::memcpy(lockname + n, ".lck", 5);  // the terminator too: n + 5 fits
     return lockname;
 }
 
@@ -85,9 +85,57 @@ bool copia(char* dst, std::size_t size, std::string_view src) {
     return n == src.size();
 }
 
+namespace {
+
+// A format of plain text and "%s" conversions only, as most paths are built.
+bool solo_textos(const char* fmt) {
+    for (const char* p = fmt; *p != '\0'; ++p) {
+        if (*p == '%') {
+            if (p[1] != 's') return false;
+            ++p;
+        }
+    }
+    return true;
+}
+
+// Such a format put together by hand, as vsnprintf would (a null text as
+// "(null)"): vsnprintf costs about a thousand instructions a call.
+bool junta_textos(char* dst, std::size_t size, const char* fmt, va_list ap) {
+    std::size_t n = 0;  // characters of the whole result
+    auto pon = [&](const char* t, std::size_t largo) {
+        if (n + 1 < size) {
+            std::size_t cabe = size - 1 - n;
+            std::memcpy(dst + n, t, largo < cabe ? largo : cabe);
+        }
+        n += largo;
+    };
+    for (const char* p = fmt; *p != '\0';) {
+        if (*p == '%') {
+            const char* t = va_arg(ap, const char*);
+            if (t == nullptr) t = "(null)";
+            pon(t, std::strlen(t));
+            p += 2;
+            continue;
+        }
+        const char* q = p;
+        while (*q != '\0' && *q != '%') ++q;
+        pon(p, static_cast<std::size_t>(q - p));
+        p = q;
+    }
+    if (size > 0) dst[n < size ? n : size - 1] = '\0';
+    return n < size;
+}
+
+}  // namespace
+
 bool formatea(char* dst, std::size_t size, const char* fmt, ...) {
     va_list ap;
     va_start(ap, fmt);
+    if (solo_textos(fmt)) {
+        bool ok = junta_textos(dst, size, fmt, ap);
+        va_end(ap);
+        return ok;
+    }
     int n = std::vsnprintf(dst, size, fmt, ap);
     va_end(ap);
     if (n < 0) {
@@ -214,35 +262,85 @@ bool lee_linea(std::FILE* f, char* buf, std::size_t size, bool* larga) {
     return true;
 }
 
+bool LectorLineas::vista_lenta(std::string_view* v, bool* larga) {
+    // [ini_, fin_) holds no line end: it is the start of a line, or nothing.
+    // The buffer is filled on; what was read before stays there as long as
+    // there is room, for salta_a.
+    std::size_t buscado = fin_;  // datos_ up to here holds no line end
+    bool cortada = false;        // the line's start is in corte_
+    const char* nl = nullptr;
+    for (;;) {
+        if (fin_ == sizeof datos_) {
+            if (ini_ > 0) {
+                // The line's start goes to the front, to make room.
+                std::size_t resto = fin_ - ini_;
+                std::memmove(datos_, datos_ + ini_, resto);
+                base_ += ini_;
+                ini_ = 0;
+                fin_ = buscado = resto;
+            } else {
+                // A line longer than the buffer: its start is kept, the
+                // rest is dropped up to its end.
+                if (!cortada) std::memcpy(corte_, datos_, VISTA_MAX);
+                cortada = true;
+                base_ += fin_;
+                fin_ = buscado = 0;
+            }
+        }
+        std::size_t n = std::fread(datos_ + fin_, 1, sizeof datos_ - fin_, f_);
+        if (n == 0) break;
+        fin_ += n;
+        nl = static_cast<const char*>(std::memchr(datos_ + buscado, '\n', fin_ - buscado));
+        if (nl != nullptr) break;
+        buscado = fin_;
+    }
+    const char* inicio = datos_ + ini_;
+    std::size_t largo;
+    if (nl != nullptr) {
+        largo = static_cast<std::size_t>(nl - inicio);
+        ini_ += largo + 1;
+    } else {
+        // The end of the file: a last line without a line end, or nothing.
+        if (fin_ == ini_ && !cortada) return false;
+        largo = fin_ - ini_;
+        ini_ = fin_;
+    }
+    if (cortada) {
+        if (larga != nullptr) *larga = true;
+        *v = std::string_view(corte_, VISTA_MAX);
+        return true;
+    }
+    if (larga != nullptr) *larga = largo > VISTA_MAX;
+    *v = std::string_view(inicio, largo < VISTA_MAX ? largo : VISTA_MAX);
+    return true;
+}
+
 bool LectorLineas::linea(char* buf, std::size_t size, bool* larga) {
     if (larga != nullptr) *larga = false;
     if (size == 0) return false;
-    std::size_t n = 0;
-    bool alguno = false;
-    for (;;) {
-        if (ini_ == fin_) {
-            ini_ = 0;
-            fin_ = std::fread(datos_, 1, sizeof datos_, f_);
-            if (fin_ == 0) break;
-        }
-        alguno = true;
-        const char* inicio = datos_ + ini_;
-        std::size_t disponible = fin_ - ini_;
-        const char* nl = static_cast<const char*>(std::memchr(inicio, '\n', disponible));
-        std::size_t trozo = nl != nullptr ? static_cast<std::size_t>(nl - inicio) : disponible;
-        std::size_t cabe = size - 1 - n;
-        std::size_t copiar = trozo < cabe ? trozo : cabe;
-        std::memcpy(buf + n, inicio, copiar);
-        n += copiar;
-        if (copiar < trozo && larga != nullptr) *larga = true;
-        ini_ += trozo;
-        if (nl != nullptr) {
-            ++ini_;
-            break;
-        }
+    std::string_view v;
+    bool cortada = false;
+    if (!vista(&v, &cortada)) {
+        buf[0] = '\0';
+        return false;
     }
-    buf[n] = '\0';
-    return alguno;
+    if (!copia(buf, size, v)) cortada = true;
+    if (larga != nullptr) *larga = cortada;
+    return true;
+}
+
+bool LectorLineas::salta_a(std::uint64_t pos) {
+    if (pos >= base_ && pos - base_ <= fin_) {
+        ini_ = static_cast<std::size_t>(pos - base_);
+        return true;
+    }
+    ini_ = fin_ = 0;
+    if (pos > static_cast<std::uint64_t>(INT64_MAX) ||
+        fseeko(f_, static_cast<off_t>(pos), SEEK_SET) != 0) {
+        return false;
+    }
+    base_ = pos;
+    return true;
 }
 
 std::size_t lee_palabra(const char** p, char* out, std::size_t size) {

@@ -143,8 +143,22 @@ bool abre_mailin(MAILIN* fpmail) {
         ya_bloqueado = 1;
         char ruta[RUTA_MAX];
         if (!ruta_trabajo(ruta, kPendiente)) return false;
-        int fd = abre_anexo(ruta);
+        bool creado = false;
+        int fd = open(ruta, O_WRONLY | O_APPEND | O_CLOEXEC);
+        if (fd < 0 && errno == ENOENT) {
+            fd = open(ruta, O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+            creado = fd >= 0;
+        }
+        if (fd < 0) fd = abre_anexo(ruta);  // made meanwhile by another run
         if (fd < 0) return false;
+        // The pending file named as FBB's import: writing it now would write
+        // under the lock someone else holds. Neither can be had, and nothing
+        // is left of the attempt.
+        if (es_el_mismo(fd, infbbs.fch_correo)) {
+            close(fd);
+            if (creado) unlink(ruta);
+            return false;
+        }
         fpmail->fd = fd;
         fpmail->pendiente = true;
         return true;
@@ -206,6 +220,14 @@ void correo_pendiente(char* r_buf) {
     if (crea_exclusivo(infbbs.fch_bloq_correo) != 1) return;
     int fd = abre_anexo(infbbs.fch_correo);
     if (fd < 0) {
+        unlink(infbbs.fch_bloq_correo);
+        return;
+    }
+    // FBB's import named as the pending file or its aside name: the mail
+    // cannot be moved into itself (the copy would feed on its own output, or
+    // the rename would put the pending file over the import). It stays.
+    if (es_el_mismo(fd, pendiente) || es_el_mismo(fd, apartado)) {
+        close(fd);
         unlink(infbbs.fch_bloq_correo);
         return;
     }

@@ -20,6 +20,8 @@
 
 namespace talmir {
 
+OyenteError oyente_error = nullptr;
+
 namespace {
 
 // Room for a composed message: the longest is three texts of 80 characters
@@ -174,12 +176,17 @@ char* fch_err_tmp(char* ruta, int num_err) {
 }
 
 void borra_marca_error(int num_err) {
+    if (oyente_error != nullptr) return;
     char ruta[RUTA_MAX];
     fch_err_tmp(ruta, num_err);
     if (ruta[0] != '\0') unlink(ruta);
 }
 
 void error(std::uint16_t num_error, std::uint16_t linea, char* r_buf) {
+    if (oyente_error != nullptr) {
+        oyente_error(num_error, linea);
+        return;
+    }
     char mensaje[kMensajeMax];
     compone_mensaje(num_error, linea, mensaje, sizeof mensaje);
     char estacion[256];

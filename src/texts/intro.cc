@@ -50,40 +50,13 @@ Archivo abre_si_cabe(bool cabe, const char* ruta) {
     return cabe ? Archivo::abre(ruta, "r") : Archivo();
 }
 
-// Finds a text by language and port, port, language, general: the language
-// steps only with txt_lang on and a known language. No file: a closed Archivo.
-Archivo busca_texto(const char* fichp, const char* fich) {
-    char lang[16] = {};
-    const bool con_lang = cfg.txt_lang != 0 && langused(lang) == 1;
-    const int puerto = usuario.puerto;
-    char ruta[RUTA_MAX];
-
-    bool cabe = false;
-    if (con_lang) {
-        cabe =
-            formatea(ruta, sizeof ruta, "%s/%s/%s%d.%s", DIR_TRABAJO, lang, fichp, puerto, "prt") &&
-            existe(ruta);
-    }
-    if (!cabe) cabe = formatea(ruta, sizeof ruta, "%s/%s%d.%s", DIR_TRABAJO, fichp, puerto, "prt");
-    Archivo f = abre_si_cabe(cabe, ruta);
-    if (f) return f;
-
-    cabe = false;
-    if (con_lang) {
-        cabe = formatea(ruta, sizeof ruta, "%s/%s/%s", DIR_TRABAJO, lang, fich) && existe(ruta);
-    }
-    if (!cabe) cabe = formatea(ruta, sizeof ruta, "%s/%s", DIR_TRABAJO, fich);
-    return abre_si_cabe(cabe, ruta);
-}
-
 // The personal presentation: callsign with SSID, then callsign alone.
-Archivo busca_presentacion() {
+Archivo busca_presentacion(char* ruta) {
     Indicativo id;
-    char ruta[RUTA_MAX];
     Archivo f = abre_si_cabe(
-        formatea(ruta, sizeof ruta, "%s/%s%d.%s", DIR_TRABAJO, id.t, usuario.ssid, "ent"), ruta);
+        formatea(ruta, RUTA_MAX, "%s/%s%d.%s", DIR_TRABAJO, id.t, usuario.ssid, "ent"), ruta);
     if (f) return f;
-    return abre_si_cabe(formatea(ruta, sizeof ruta, "%s/%s.%s", DIR_TRABAJO, id.t, "ent"), ruta);
+    return abre_si_cabe(formatea(ruta, RUTA_MAX, "%s/%s.%s", DIR_TRABAJO, id.t, "ent"), ruta);
 }
 
 bool sin_intro_general() {
@@ -94,7 +67,7 @@ bool sin_intro_general() {
 }
 
 // Every text shown to a station is preceded by one newline.
-void anade_texto(char* r_buf, Archivo& f) {
+void anade_texto(char* r_buf, const Archivo& f) {
     rbuf_add(r_buf, "\n");
     rbuf_add_fichero(r_buf, f.get());
 }
@@ -110,13 +83,39 @@ std::string lee_todo(std::FILE* f) {
 
 }  // namespace
 
-void envia_txtintro(int introtype, char* r_buf) {
-    if (introtype < sf_genintro || introtype > sf_prespers) return;
-    if (introtype == sf_genintro && sin_intro_general()) return;
+Archivo busca_texto(const char* fichp, const char* fich, char* ruta) {
+    char lang[16] = {};
+    const bool con_lang = cfg.txt_lang != 0 && langused(lang) == 1;
+    const int puerto = usuario.puerto;
+    const std::size_t size = RUTA_MAX;
 
-    Archivo f = introtype == sf_prespers
-                    ? busca_presentacion()
-                    : busca_texto(sf_introfich[introtype].fichp, sf_introfich[introtype].fich);
+    bool cabe = false;
+    if (con_lang) {
+        cabe = formatea(ruta, size, "%s/%s/%s%d.%s", DIR_TRABAJO, lang, fichp, puerto, "prt") &&
+               existe(ruta);
+    }
+    if (!cabe) cabe = formatea(ruta, size, "%s/%s%d.%s", DIR_TRABAJO, fichp, puerto, "prt");
+    Archivo f = abre_si_cabe(cabe, ruta);
+    if (f) return f;
+
+    cabe = false;
+    if (con_lang) {
+        cabe = formatea(ruta, size, "%s/%s/%s", DIR_TRABAJO, lang, fich) && existe(ruta);
+    }
+    if (!cabe) cabe = formatea(ruta, size, "%s/%s", DIR_TRABAJO, fich);
+    return abre_si_cabe(cabe, ruta);
+}
+
+Archivo busca_txtintro(int introtype, char* ruta) {
+    if (introtype < sf_genintro || introtype > sf_prespers) return Archivo();
+    if (introtype == sf_genintro && sin_intro_general()) return Archivo();
+    if (introtype == sf_prespers) return busca_presentacion(ruta);
+    return busca_texto(sf_introfich[introtype].fichp, sf_introfich[introtype].fich, ruta);
+}
+
+void envia_txtintro(int introtype, char* r_buf) {
+    char ruta[RUTA_MAX];
+    Archivo f = busca_txtintro(introtype, ruta);
     if (!f) return;
     anade_texto(r_buf, f);
 }
@@ -134,7 +133,8 @@ void envia_intro(char* r_buf) {
 }
 
 void msg_informativo(char* r_buf) {
-    Archivo f = busca_texto("info", "info.prt");
+    char ruta[RUTA_MAX];
+    Archivo f = busca_texto("info", "info.prt", ruta);
     if (!f) {
         error(9, 0, r_buf);
         return;

@@ -1,0 +1,577 @@
+// talmir under the real FBB (xfbbd of the Debian package fbb): each test lays
+// out a scratch BBS, installs the tests' talmir as its connection filter,
+// starts xfbbd and logs in as stations over the telnet port. It checks what
+// the station sees (talmir's texts exactly, FBB's own where it matters) and
+// what FBB did: every run of the filter with its arguments and exit code, as
+// xfbbd -v logs them, the messages it imported, the messages it held.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <regex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "fbb_real.h"
+
+namespace {
+
+using e2e::Bbs;
+using e2e::crlf;
+using e2e::Estacion;
+
+// The identification line a first call begins with, as the station gets it.
+const std::string kId =
+    "{TALMIR-4.1\xE1"
+    "2}\r\n";
+
+const char kIntro[] = "Welcome to N0BBS, behind talmir.\n";
+const char kIntroFr[] = "Bienvenue sur N0BBS, derriere talmir.\n";
+const char kExcluido[] = "*** N0BBS: this callsign is excluded.\n";
+const char kInfo[] = "N0BBS is closed to you: ask N0SYS on the air.\n";
+
+const char kUsuarios[] =
+    "N0NRM\n"
+    "ALL  NORMAL    Secreto7\n"
+    "-\n"
+    "N0MD\n"
+    "ALL  MD5       Clave2024\n"
+    "-\n"
+    "N0HLD\n"
+    "ALL  HOLD\n"
+    "-\n"
+    "N0EXC\n"
+    "ALL  EXCLUDED\n"
+    "-\n"
+    "N0CLS\n"
+    "ALL  CLOSED\n"
+    "-\n"
+    "N2BBS\n"
+    "ALL  FORWARD5  Reenvio55\n"
+    "-\n";
+
+// config.prt: built-in texts, sysop N0SYS, the attempts line, the default
+// prompt, the ten switches, the port lines.
+struct Config {
+    std::string intentos = "3";
+    std::string txtlang = "NO", txtusr = "NO", txtexcl = "OK", txtguest = "NO";
+    std::string txtintro = "OK", txtnewusr = "NO", msgnewusr = "NO";
+    std::string logtotal = "NO", logexc = "NO", logfall = "NO";
+    std::string puertos = "1  OPEN\n";
+    std::string texto() const {
+        return "**\nN0SYS\n" + intentos + "\nPASSWORD>\n" + txtlang + "\n" + txtusr + "\n" +
+               txtexcl + "\n" + txtguest + "\n" + txtintro + "\n" + txtnewusr + "\n" + msgnewusr +
+               "\n" + logtotal + "\n" + logexc + "\n" + logfall + "\n" + puertos;
+    }
+};
+
+// What follows FBB's own first line (its SID): talmir's output from the
+// identification line on.
+std::string desde_id(const std::string& s) {
+    std::size_t i = s.find("{TALMIR-");
+    return i == std::string::npos ? "<no identification line in: " + s + ">" : s.substr(i);
+}
+
+// What the station got from talmir's identification line on: first exactly
+// talmir's text `propio`, then FBB's greeting ("N0BBS BBS, ...").
+::testing::AssertionResult luego_saludo(const std::string& visto, const std::string& propio) {
+    if (visto.rfind(propio + "N0BBS BBS", 0) == 0) return ::testing::AssertionSuccess();
+    return ::testing::AssertionFailure() << "expected talmir's text\n"
+                                         << propio << "\nthen FBB's greeting, got\n"
+                                         << visto;
+}
+
+// FBB's prompt ends its greeting and every command's answer: a line naming
+// the BBS and ending in ">" ("(1) N0BBS BBS (H for help) >", "(1) N0BBS BBS>",
+// "2:N0BBS (A,B,...) >").
+std::string prompt(Estacion& e) {
+    return e.hasta_linea([](const std::string& l) {
+        return l.find("N0BBS") != std::string::npos && !l.empty() && l.back() == '>';
+    });
+}
+
+class FbbReal : public ::testing::Test {
+   protected:
+    void SetUp() override {
+        std::string falta = e2e::falta_fbb();
+        if (!falta.empty()) GTEST_SKIP() << falta;
+        RecordProperty("red", e2e::red());
+    }
+
+    // Lays out talmir's files and starts FBB.
+    void arranca(Bbs& bbs, const Config& c, bool con_info = true) {
+        ASSERT_EQ(bbs.fallo(), "");
+        bbs.talmir("config.prt", c.texto());
+        bbs.talmir("users.prt", kUsuarios);
+        bbs.talmir("intro.prt", kIntro);
+        bbs.talmir("excluded.prt", kExcluido);
+        if (con_info) bbs.talmir("info.prt", kInfo);
+        ASSERT_EQ(bbs.arranca(), "") << "network: " << e2e::red();
+    }
+};
+
+// A NORMAL or MD challenge as the station reads it.
+struct Reto {
+    std::string texto;     // everything read up to the end of the challenge
+    std::string linea;     // "\r\nPASSWORD> p p p p p[ [digits]]\r\n"
+    std::vector<int> pos;  // the five positions, from 1
+    std::string cifras;    // MD: the ten digits in brackets
+    bool valido() const { return pos.size() == 5; }
+    std::string cinco(const std::string& clave) const {
+        std::string r;
+        for (int p : pos) r += clave[static_cast<std::size_t>(p - 1)];
+        return r;
+    }
+};
+
+Reto lee_reto(Estacion& e) {
+    static const std::regex forma(
+        R"(\r\nPASSWORD> ([1-9]) ([1-9]) ([1-9]) ([1-9]) ([1-9])(?: \[([0-9]{10})\])?\r\n)");
+    Reto r;
+    r.texto = e.hasta("PASSWORD> ");
+    if (r.texto.empty()) return r;
+    r.texto += e.hasta("\r\n");
+    std::size_t i = r.texto.rfind("\r\nPASSWORD> ");
+    if (i == std::string::npos) return r;
+    r.linea = r.texto.substr(i);
+    std::smatch m;
+    if (!std::regex_match(r.linea, m, forma)) return r;
+    for (int k = 1; k <= 5; ++k) r.pos.push_back(std::stoi(m[k].str()));
+    r.cifras = m[6].str();
+    return r;
+}
+
+// Waits up to `ms` for `cond`.
+template <typename F>
+bool espera(F cond, int ms) {
+    auto fin = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!cond()) {
+        if (std::chrono::steady_clock::now() > fin) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return true;
+}
+
+}  // namespace
+
+// --- NORMAL -----------------------------------------------------------------
+
+TEST_F(FbbReal, NormalRespuestaBuenaYSaludoDeFbb) {
+    Bbs bbs;
+    arranca(bbs, Config());
+    Estacion e;
+    ASSERT_TRUE(e.entra(bbs.puerto(), "n0nrm"));
+    Reto r = lee_reto(e);
+    ASSERT_TRUE(r.valido()) << e.todo();
+    EXPECT_EQ(desde_id(r.texto), kId + r.linea);
+    std::string respuesta = r.cinco("Secreto7");
+    e.envia(respuesta);
+    // The introduction text, then FBB's greeting and prompt.
+    std::string saludo = prompt(e);
+    ASSERT_FALSE(saludo.empty()) << e.todo();
+    EXPECT_TRUE(luego_saludo(saludo, crlf(std::string("\n") + kIntro)));
+    EXPECT_NE(saludo.find("N0BBS BBS"), std::string::npos) << saludo;
+    e.envia("B");
+    EXPECT_TRUE(e.cierre());
+    bbs.para();
+    EXPECT_EQ(bbs.llamadas_filtro(), (std::vector<std::string>{
+                                         "N0NRM-0 0 3616 1 0 1 => 1",
+                                         "N0NRM-0 1 3616 1 0 1 " + respuesta + " => 0",
+                                     }));
+}
+
+TEST_F(FbbReal, NormalMalHastaElRechazo) {
+    Bbs bbs;
+    arranca(bbs, Config());
+    Estacion e;
+    ASSERT_TRUE(e.entra(bbs.puerto(), "N0NRM"));
+    Reto r = lee_reto(e);
+    ASSERT_TRUE(r.valido()) << e.todo();
+    // Two wrong answers, two fresh challenges, nothing else.
+    for (int i = 0; i < 2; ++i) {
+        e.envia("zzzzz");
+        Reto otro = lee_reto(e);
+        ASSERT_TRUE(otro.valido()) << e.todo();
+        EXPECT_EQ(otro.texto, otro.linea);
+    }
+    // The third is the last: refused, and FBB ends the connection.
+    e.envia("zzzzz");
+    EXPECT_TRUE(e.cierre()) << e.todo();
+    EXPECT_EQ(e.resto(), "\r\n*** MISTAKEN IDENTITY - DENIED ACCESS!\r\n\r\n");
+    bbs.para();
+    EXPECT_EQ(bbs.llamadas_filtro(), (std::vector<std::string>{
+                                         "N0NRM-0 0 3616 1 0 1 => 1",
+                                         "N0NRM-0 1 3616 1 0 1 zzzzz => 1",
+                                         "N0NRM-0 2 3616 1 0 1 zzzzz => 1",
+                                         "N0NRM-0 3 3616 1 0 1 zzzzz => 2",
+                                     }));
+}
+
+TEST_F(FbbReal, NormalRespuestaEntrePalabras) {
+    Bbs bbs;
+    arranca(bbs, Config());
+    Estacion e;
+    ASSERT_TRUE(e.entra(bbs.puerto(), "N0NRM"));
+    Reto r = lee_reto(e);
+    ASSERT_TRUE(r.valido()) << e.todo();
+    // FBB splits the line into words: talmir gets "xx", the answer and "yy".
+    std::string respuesta = r.cinco("Secreto7");
+    e.envia("xx  " + respuesta + " yy");
+    std::string saludo = prompt(e);
+    ASSERT_FALSE(saludo.empty()) << e.todo();
+    EXPECT_TRUE(luego_saludo(saludo, crlf(std::string("\n") + kIntro)));
+    e.envia("B");
+    EXPECT_TRUE(e.cierre());
+    bbs.para();
+    EXPECT_EQ(bbs.llamadas_filtro(), (std::vector<std::string>{
+                                         "N0NRM-0 0 3616 1 0 1 => 1",
+                                         "N0NRM-0 1 3616 1 0 1 xx " + respuesta + " yy => 0",
+                                     }));
+}
+
+// --- MD -----------------------------------------------------------------
+
+TEST_F(FbbReal, MdConElResumenMd5) {
+    Bbs bbs;
+    arranca(bbs, Config());
+    Estacion e;
+    ASSERT_TRUE(e.entra(bbs.puerto(), "N0MD"));
+    Reto r = lee_reto(e);
+    ASSERT_TRUE(r.valido()) << e.todo();
+    ASSERT_EQ(r.cifras.size(), 10u) << r.linea;
+    EXPECT_EQ(desde_id(r.texto), kId + r.linea);
+    std::string resumen = e2e::md5_hex(r.cifras + "Clave2024");
+    e.envia(resumen);
+    std::string saludo = prompt(e);
+    ASSERT_FALSE(saludo.empty()) << e.todo();
+    EXPECT_TRUE(luego_saludo(saludo, crlf(std::string("\n") + kIntro)));
+    e.envia("B");
+    EXPECT_TRUE(e.cierre());
+    bbs.para();
+    EXPECT_EQ(bbs.llamadas_filtro(), (std::vector<std::string>{
+                                         "N0MD-0 0 3616 1 0 1 => 1",
+                                         "N0MD-0 1 3616 1 0 1 " + resumen + " => 0",
+                                     }));
+}
+
+TEST_F(FbbReal, MdRespuestaLlanaSoloLectura) {
+    Bbs bbs;
+    Config c;
+    c.intentos = "3 - R";  // a plain answer to MD: let in read-only
+    arranca(bbs, c);
+    Estacion e;
+    ASSERT_TRUE(e.entra(bbs.puerto(), "N0MD"));
+    Reto r = lee_reto(e);
+    ASSERT_TRUE(r.valido()) << e.todo();
+    e.envia(r.cinco("Clave2024"));
+    std::string saludo = prompt(e);
+    ASSERT_FALSE(saludo.empty()) << e.todo();
+    const std::string aviso = crlf("\n*** Answer not in MD format - Restrictions applied.\n" +
+                                   std::string("\n") + kIntro);
+    EXPECT_TRUE(luego_saludo(saludo, aviso));
+    // FBB's read-only access: a message to anyone but the sysop is refused.
+    e.envia("SP N0NRM");
+    std::string sp = prompt(e);
+    EXPECT_NE(sp.find("*** Error : read-only mode"), std::string::npos) << sp;
+    e.envia("B");
+    EXPECT_TRUE(e.cierre());
+    bbs.para();
+    std::vector<std::string> llamadas = bbs.llamadas_filtro();
+    ASSERT_EQ(llamadas.size(), 2u);
+    EXPECT_EQ(llamadas[1], "N0MD-0 1 3616 1 0 1 " + r.cinco("Clave2024") + " => 3");
+}
+
+// --- Modes without a challenge --------------------------------------------
+
+TEST_F(FbbReal, RetenidosFbbRetieneElMensaje) {
+    Bbs bbs;
+    arranca(bbs, Config());
+    Estacion e;
+    ASSERT_TRUE(e.entra(bbs.puerto(), "N0HLD"));
+    std::string saludo = prompt(e);
+    ASSERT_FALSE(saludo.empty()) << e.todo();
+    // The identification line alone, then FBB's greeting.
+    EXPECT_TRUE(luego_saludo(desde_id(saludo), kId));
+    e.envia("SP N0NRM");
+    EXPECT_FALSE(e.hasta("N0NRM : ").empty()) << e.todo();  // the title
+    e.envia("Held for the sysop");
+    EXPECT_FALSE(e.hasta("/EX").empty()) << e.todo();  // the text, ended by /EX
+    e.envia("One line of text.");
+    e.envia("/EX");
+    std::string fin = prompt(e);
+    EXPECT_NE(fin.find("Message accepted and held for sysop revision prior to release."),
+              std::string::npos)
+        << fin;
+    e.envia("B");
+    EXPECT_TRUE(e.cierre());
+    bbs.para();
+    EXPECT_EQ(bbs.llamadas_filtro(), (std::vector<std::string>{"N0HLD-0 0 3616 1 0 1 => 4"}));
+}
+
+TEST_F(FbbReal, ExcluidoConSuTextoYDesconectado) {
+    Bbs bbs;
+    arranca(bbs, Config());
+    Estacion e;
+    ASSERT_TRUE(e.entra(bbs.puerto(), "N0EXC"));
+    ASSERT_TRUE(e.cierre()) << e.todo();
+    EXPECT_EQ(desde_id(e.resto()), kId + crlf(std::string("\n") + kExcluido));
+    bbs.para();
+    EXPECT_EQ(bbs.llamadas_filtro(), (std::vector<std::string>{"N0EXC-0 0 3616 1 0 1 => 2"}));
+}
+
+TEST_F(FbbReal, CerradoConElTextoInformativo) {
+    Bbs bbs;
+    arranca(bbs, Config());
+    Estacion e;
+    ASSERT_TRUE(e.entra(bbs.puerto(), "N0CLS"));
+    ASSERT_TRUE(e.cierre()) << e.todo();
+    EXPECT_EQ(desde_id(e.resto()), kId + crlf(std::string("\n") + kInfo));
+    bbs.para();
+    EXPECT_EQ(bbs.llamadas_filtro(), (std::vector<std::string>{"N0CLS-0 0 3616 1 0 1 => 2"}));
+}
+
+// --- The sysop's commands ---------------------------------------------------
+
+TEST_F(FbbReal, FiltroApagadoYEncendido) {
+    Bbs bbs;
+    arranca(bbs, Config());
+    e2e::Ejecucion off = bbs.filtro({"-off"});
+    EXPECT_EQ(off.codigo, 0);
+    EXPECT_NE(off.salida.find("***** TALMIR v4.1"), std::string::npos) << off.salida;
+    EXPECT_TRUE(bbs.existe(Bbs::trabajo("talmir.sta")));
+    {
+        // An excluded station gets the identification line alone and is let in.
+        Estacion e;
+        ASSERT_TRUE(e.entra(bbs.puerto(), "N0EXC"));
+        std::string saludo = prompt(e);
+        ASSERT_FALSE(saludo.empty()) << e.todo();
+        EXPECT_TRUE(luego_saludo(desde_id(saludo), kId));
+        e.envia("B");
+        EXPECT_TRUE(e.cierre());
+    }
+    EXPECT_EQ(bbs.filtro({"-on"}).codigo, 0);
+    EXPECT_FALSE(bbs.existe(Bbs::trabajo("talmir.sta")));
+    {
+        Estacion e;
+        ASSERT_TRUE(e.entra(bbs.puerto(), "N0EXC"));
+        ASSERT_TRUE(e.cierre()) << e.todo();
+        EXPECT_EQ(desde_id(e.resto()), kId + crlf(std::string("\n") + kExcluido));
+    }
+    bbs.para();
+    EXPECT_EQ(bbs.llamadas_filtro(), (std::vector<std::string>{
+                                         "N0EXC-0 0 3616 1 0 1 => 0",
+                                         "N0EXC-0 0 3616 0 0 1 => 2",
+                                     }));
+}
+
+TEST_F(FbbReal, PuertoCerradoConPbbs) {
+    Bbs bbs;
+    arranca(bbs, Config());
+    EXPECT_EQ(bbs.filtro({"-pbbs", "1"}).codigo, 0);
+    EXPECT_TRUE(bbs.existe(Bbs::trabajo("1.prt")));
+    {
+        // FBB's default flags for a new user have neither 8 nor 16.
+        Estacion e;
+        ASSERT_TRUE(e.entra(bbs.puerto(), "N0OPN"));
+        ASSERT_TRUE(e.cierre()) << e.todo();
+        EXPECT_EQ(desde_id(e.resto()), kId);
+    }
+    EXPECT_EQ(bbs.filtro({"-pnormal", "1"}).codigo, 0);
+    {
+        Estacion e;
+        ASSERT_TRUE(e.entra(bbs.puerto(), "N0OPN"));
+        std::string saludo = prompt(e);
+        ASSERT_FALSE(saludo.empty()) << e.todo();
+        EXPECT_TRUE(luego_saludo(desde_id(saludo), kId + crlf(std::string("\n") + kIntro)));
+        e.envia("B");
+        EXPECT_TRUE(e.cierre());
+    }
+    bbs.para();
+    EXPECT_EQ(bbs.llamadas_filtro(), (std::vector<std::string>{
+                                         "N0OPN-0 0 3616 1 0 1 => 2",
+                                         "N0OPN-0 0 3616 0 0 1 => 0",
+                                     }));
+}
+
+// --- FBB's files -----------------------------------------------------------
+
+TEST_F(FbbReal, NombreDePuertoDePortSys) {
+    Bbs bbs;
+    Config c;
+    c.puertos = "TELNET  EXCLUDED\n";  // the telnet port's description
+    arranca(bbs, c);
+    Estacion e;
+    ASSERT_TRUE(e.entra(bbs.puerto(), "N0OPN"));
+    ASSERT_TRUE(e.cierre()) << e.todo();
+    EXPECT_EQ(desde_id(e.resto()), kId + crlf(std::string("\n") + kExcluido));
+    EXPECT_FALSE(bbs.existe(Bbs::trabajo("error.prt"))) << bbs.lee(Bbs::trabajo("error.prt"));
+    bbs.para();
+    EXPECT_EQ(bbs.llamadas_filtro(), (std::vector<std::string>{"N0OPN-0 0 3616 1 0 1 => 2"}));
+}
+
+TEST_F(FbbReal, NombreDePuertoDePortLSys) {
+    // LinFBB takes its ports from port_l.sys before port.sys; here port.sys
+    // describes the telnet port otherwise and names another TCP port.
+    Bbs::Opciones o;
+    o.port_l = true;
+    Bbs bbs(o);
+    Config c;
+    c.puertos = "TELNET  EXCLUDED\n";
+    arranca(bbs, c);
+    Estacion e;
+    ASSERT_TRUE(e.entra(bbs.puerto(), "N0OPN"));
+    ASSERT_TRUE(e.cierre()) << e.todo();
+    EXPECT_EQ(desde_id(e.resto()), kId + crlf(std::string("\n") + kExcluido));
+    EXPECT_FALSE(bbs.existe(Bbs::trabajo("error.prt"))) << bbs.lee(Bbs::trabajo("error.prt"));
+}
+
+TEST_F(FbbReal, IdiomaDeInfSysTrasOl) {
+    Bbs bbs;
+    Config c;
+    c.txtlang = "OK";
+    arranca(bbs, c);
+    bbs.talmir("FRANCAIS/intro.prt", kIntroFr);
+    {
+        Estacion e;
+        ASSERT_TRUE(e.entra(bbs.puerto(), "N0LNG"));
+        std::string saludo = prompt(e);
+        ASSERT_FALSE(saludo.empty()) << e.todo();
+        EXPECT_TRUE(luego_saludo(desde_id(saludo), kId + crlf(std::string("\n") + kIntro)));
+        // FBB's second language of langue.sys: FRANCAIS.
+        e.envia("OL 2");
+        std::string ol = prompt(e);
+        EXPECT_NE(ol.find("Francais"), std::string::npos) << ol;
+        e.envia("B");
+        EXPECT_TRUE(e.cierre());
+    }
+    {
+        Estacion e;
+        ASSERT_TRUE(e.entra(bbs.puerto(), "N0LNG"));
+        std::string saludo = prompt(e);
+        ASSERT_FALSE(saludo.empty()) << e.todo();
+        EXPECT_EQ(desde_id(saludo).rfind(kId + crlf(std::string("\n") + kIntroFr), 0), 0u)
+            << saludo;
+        e.envia("B");
+        EXPECT_TRUE(e.cierre());
+    }
+}
+
+// --- Mail into FBB -------------------------------------------------------------
+
+TEST_F(FbbReal, AvisoDeNuevoUsuarioYErrorLlegadosPorFbb) {
+    Bbs bbs;
+    Config c;
+    c.msgnewusr = "OK";
+    arranca(bbs, c, /*con_info=*/false);  // CLOSED without info.prt: error 9
+    const std::string mail_in = "var/ax25/fbb/mail/mail.in";
+    {
+        Estacion e;
+        ASSERT_TRUE(e.entra(bbs.puerto(), "N0NEW"));
+        ASSERT_FALSE(prompt(e).empty()) << e.todo();
+        e.envia("B");
+        EXPECT_TRUE(e.cierre());
+    }
+    {
+        Estacion e;
+        ASSERT_TRUE(e.entra(bbs.puerto(), "N0CLS"));
+        ASSERT_TRUE(e.cierre()) << e.todo();
+        EXPECT_EQ(desde_id(e.resto()), kId);
+    }
+    EXPECT_FALSE(bbs.existe("var/ax25/fbb/mail/mail.lck"));
+    // FBB takes the import file in at the next change of the minute.
+    ASSERT_TRUE(espera([&] { return !bbs.existe(mail_in); }, 65000)) << "FBB did not import:\n"
+                                                                     << bbs.lee(mail_in);
+
+    Estacion s;
+    ASSERT_TRUE(s.entra(bbs.puerto(), "N0SYS"));
+    ASSERT_FALSE(prompt(s).empty()) << s.todo();
+    s.envia("L");
+    std::string lista = prompt(s);
+    // "101    PNL    102 N0SYS         TALMIR 1207/1630 NEW USER"
+    static const std::regex linea(R"((\d+) +P\S* +\d+ N0SYS +TALMIR +\S+ ([^\r\n]*)\r\n)");
+    std::vector<std::pair<std::string, std::string>> mensajes;  // number, subject
+    for (std::sregex_iterator i(lista.begin(), lista.end(), linea), fin; i != fin; ++i)
+        mensajes.push_back({(*i)[1].str(), (*i)[2].str()});
+    ASSERT_EQ(mensajes.size(), 3u) << lista;
+    std::vector<std::string> cuerpos;
+    for (const auto& [numero, asunto] : mensajes) {
+        s.envia("R " + numero);
+        std::string texto = prompt(s);
+        std::size_t i = texto.find(
+            "[TALMIR v4.1\xE1"
+            "2] - ");
+        ASSERT_NE(i, std::string::npos) << s.todo();
+        std::size_t j = texto.find("\r\n", i);
+        std::size_t k = texto.find("\r\n         --- End of message", j);
+        ASSERT_NE(k, std::string::npos) << texto;
+        EXPECT_TRUE(
+            std::regex_match(texto.substr(i, j - i),
+                             std::regex(R"(\[TALMIR v4\.1.2\] - \d\d:\d\d:\d\d \d\d-\d\d-\d{4})")))
+            << texto;
+        cuerpos.push_back(asunto + " | " + texto.substr(j + 2, k - j - 2));
+    }
+    std::sort(cuerpos.begin(), cuerpos.end());
+    EXPECT_EQ(cuerpos,
+              (std::vector<std::string>{
+                  "ERROR detected! | Connected callsign: N0CLS-0 / Port: 1\r\n"
+                  "*** ERROR 0019: File info.prt not found.\r\n\r\n",
+                  "NEW USER | Callsign N0CLS connected to the system at first time (Port 1).\r\n",
+                  "NEW USER | Callsign N0NEW connected to the system at first time (Port 1).\r\n",
+              }));
+    s.envia("B");
+    EXPECT_TRUE(s.cierre());
+}
+
+// --- Forward ------------------------------------------------------------------
+
+TEST_F(FbbReal, ForwardCincoAlSocioQueReta) {
+    e2e::SocioFalso socio;
+    ASSERT_NE(socio.puerto(), 0);
+    Bbs::Opciones o;
+    // New users get FBB's sysop flag and sysops its forward commands, so that
+    // N0SYS can start the forward at once with FW.
+    o.fbb_conf_extra = {"mask = 3624", "security = 0 59 59"};
+    Bbs bbs(o);
+    bbs.escribe("etc/ax25/fbb/forward.sys",
+                "# The partner N2BBS, a fake BBS of the tests, over telnet.\n"
+                "A N2BBS\n"
+                "P A\n"
+                "C C N2BBS 127.0.0.1 " +
+                    std::to_string(socio.puerto()) +
+                    "\n"
+                    "B N2BBS\n"
+                    "R\n"
+                    "-----\n");
+    // FBB forwards only to BBSs of its list bbs.sys: the sample's second line.
+    std::string lista = bbs.lee("etc/ax25/fbb/bbs.sys");
+    std::size_t i = lista.find("\n02 ");
+    ASSERT_NE(i, std::string::npos) << lista;
+    lista.replace(i, lista.find('\n', i + 1) - i, "\n02 N2BBS");
+    bbs.escribe("etc/ax25/fbb/bbs.sys", lista);
+    arranca(bbs, Config());
+    Estacion s;
+    ASSERT_TRUE(s.entra(bbs.puerto(), "N0SYS"));
+    ASSERT_FALSE(prompt(s).empty()) << s.todo();
+    s.envia("FW N2BBS");
+    ASSERT_FALSE(s.hasta("Forwarding N2BBS").empty()) << s.todo();
+    bool llamo = false;
+    std::string respuesta =
+        socio.atiende("[FBB-7.0.11-AB1FHMRX$]\r\n![0123456789]\r\n>\r\n", 20000, &llamo);
+    ASSERT_TRUE(llamo) << "FBB did not call the partner";
+    EXPECT_EQ(respuesta.substr(0, respuesta.find('\n') + 1),
+              e2e::md5_hex("0123456789Reenvio55") + "\r\n");
+    s.envia("B");
+    EXPECT_TRUE(s.cierre());
+    bbs.para();
+    std::vector<std::string> llamadas = bbs.llamadas_filtro();
+    ASSERT_EQ(llamadas.size(), 2u);
+    EXPECT_EQ(llamadas[1], "N2BBS-0 0 3624 -1 1 1 [0123456789] => 0");
+}
+
+int main(int argc, char** argv) {
+    // Before any thread: as root, a network namespace of the process's own.
+    e2e::prepara_red();
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

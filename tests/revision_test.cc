@@ -1,0 +1,1208 @@
+// talmir-check: every diagnostic with its exact message, the faults behind
+// the filter's error numbers 3 to 11, and "what happens" against the filter.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "check/patron.h"
+#include "entorno.h"
+
+namespace {
+
+using prueba::config_basica;
+using prueba::Raiz;
+using prueba::Resultado;
+
+// FBB's port descriptions: FILE 0, VHF 1, UHF 2, HF 3, LINK 4.
+const char kPortSys[] =
+    "# FBB port description\n"
+    "1 4\n"
+    "1 8 /dev/ttyS0 9600\n"
+    "0 0 0 0 0 0 0 0 00/01 ---- File\n"
+    "1 4 1 0 250 2 1 10 00/60 TU vhf\n"
+    "2 4 1 1 250 2 1 10 00/60 TU UHF\n"
+    "3 4 1 2 250 2 1 10 00/60 TU HF\n"
+    "4 4 1 3 250 2 1 10 00/60 TU LINK\n";
+
+const char kUsuarios[] =
+    "N0CALL\n"
+    "1 NORMAL Secreto77\n"
+    "-\n";
+
+// A world that the checker finds clean: FBB, its ports, a config.prt that
+// filters port 1 with OPEN, and one NORMAL user.
+void mundo(const Raiz& raiz) {
+    raiz.fbb_basico();
+    raiz.escribe("etc/ax25/fbb/port.sys", kPortSys);
+    raiz.config(config_basica("1 OPEN\n"));
+    raiz.usuarios(kUsuarios);
+}
+
+// The basic config.prt with its fixed line `indice` (0 to 13) replaced.
+std::string con_linea(int indice, const std::string& linea,
+                      const std::string& puertos = "1 OPEN\n") {
+    std::vector<std::string> lineas = {"**", "N0SYS N1SYS", "3",  "PASSWORD>", "NO", "NO", "NO",
+                                       "NO", "NO",          "NO", "NO",        "NO", "NO", "NO"};
+    lineas[static_cast<std::size_t>(indice)] = linea;
+    std::string s;
+    for (const auto& l : lineas) s += l + "\n";
+    return s + puertos;
+}
+
+Resultado revisa(const Raiz& raiz, const std::vector<std::string>& args = {},
+                 const std::vector<std::string>& entorno = {}) {
+    return prueba::ejecuta_programa(TALMIR_CHECK_BIN, raiz, args, entorno);
+}
+
+std::vector<std::string> lineas(const std::string& s) {
+    std::vector<std::string> v;
+    std::size_t ini = 0;
+    while (ini < s.size()) {
+        std::size_t fin = s.find('\n', ini);
+        if (fin == std::string::npos) fin = s.size();
+        v.push_back(s.substr(ini, fin - ini));
+        ini = fin + 1;
+    }
+    return v;
+}
+
+// "@" stands for the working directory "./var/ax25/fbb/talmir/".
+std::string expande(const std::string& s) {
+    std::string r;
+    for (char c : s) {
+        if (c == '@') {
+            r += "./var/ax25/fbb/talmir/";
+        } else {
+            r += c;
+        }
+    }
+    return r;
+}
+
+std::string resumen(int errores, int avisos) {
+    return "talmir-check: " + std::to_string(errores) + (errores == 1 ? " error, " : " errors, ") +
+           std::to_string(avisos) + (avisos == 1 ? " warning" : " warnings");
+}
+
+// The whole output: the expected lines in order, then the count.
+void espera(const Resultado& r, const std::vector<std::string>& esperado, int codigo,
+            const std::string& que) {
+    std::vector<std::string> todas;
+    int errores = 0;
+    int avisos = 0;
+    for (const std::string& e : esperado) {
+        todas.push_back(expande(e));
+        if (e.find(": error: ") != std::string::npos) ++errores;
+        if (e.find(": warning: ") != std::string::npos) ++avisos;
+    }
+    todas.push_back(resumen(errores, avisos));
+    EXPECT_EQ(lineas(r.salida), todas) << que << "\n" << r.salida << r.errores;
+    EXPECT_EQ(r.codigo, codigo) << que;
+}
+
+// ---- Patterns --------------------------------------------------------------
+
+TEST(RevisionPatron, UnPatronQueIncluyeAOtro) {
+    struct Caso {
+        const char* a;
+        const char* h;
+        bool incluye;
+    };
+    const Caso casos[] = {
+        {"N0*", "N0CALL", true},
+        {"N0*", "N0", false},
+        {"N0*", "N0*", true},
+        {"N0*", "N0?", true},
+        {"N0?", "N0*", false},
+        {"N0CALL", "N0CALL", true},
+        {"N0CALL", "N0CAL?", false},
+        {"N0CAL?", "N0CALL", true},
+        {"*", "N", true},
+        {"*", "NN", false},
+        {"**", "N0CALL-3", true},
+        {"**", "N", false},
+        {"*0CALL", "N0CALL", true},
+        {"N0CALL-*", "N0CALL-1", true},
+        {"N0CALL-?", "N0CALL-10", false},
+        {"??*", "N0*", true},
+        {"N0C*", "N0*", false},
+        {"N?*", "N0CALL-*", true},
+    };
+    for (const Caso& c : casos) {
+        EXPECT_EQ(talmir::incluye(talmir::compila_patron(c.a), talmir::compila_patron(c.h)),
+                  c.incluye)
+            << c.a << " includes " << c.h;
+    }
+    // The CALL-SSID texts of a bare callsign.
+    const auto n0call = talmir::con_ssid(talmir::compila_patron("N0CALL"));
+    EXPECT_TRUE(talmir::incluye(talmir::compila_patron("N0CALL-*"), n0call));
+    EXPECT_TRUE(talmir::incluye(talmir::compila_patron("N0*"), n0call));
+    EXPECT_FALSE(talmir::incluye(talmir::compila_patron("N0CALL-?"), n0call));
+}
+
+// ---- Each diagnostic, exactly ----------------------------------------------
+
+struct Caso {
+    const char* que;
+    std::string config;    // config.prt, or empty for the basic one
+    std::string usuarios;  // users.prt, or empty for the basic one
+    std::vector<std::pair<std::string, std::string>> ficheros;  // relative to the root
+    std::vector<std::string> esperado;
+    int codigo;
+};
+
+void prueba_casos(const std::vector<Caso>& casos) {
+    for (const Caso& c : casos) {
+        Raiz raiz;
+        mundo(raiz);
+        if (!c.config.empty()) raiz.config(c.config);
+        if (!c.usuarios.empty()) raiz.usuarios(c.usuarios);
+        for (const auto& [rel, contenido] : c.ficheros) raiz.escribe(rel, contenido);
+        espera(revisa(raiz), c.esperado, c.codigo, c.que);
+    }
+}
+
+TEST(Revision, UnMundoLimpio) {
+    Raiz raiz;
+    mundo(raiz);
+    espera(revisa(raiz), {}, 0, "clean");
+}
+
+TEST(Revision, LineasFijasDeConfig) {
+    const std::string ok = "1 OPEN\n";
+    prueba_casos({
+        {"no language file",
+         con_linea(0, "   "),
+         "",
+         {},
+         {"@config.prt:1: error: the language file line (lenguaje) names no file (error 5)"},
+         1},
+        {"no sysop",
+         con_linea(1, " "),
+         "",
+         {},
+         {"@config.prt:2: error: the sysops line (sysops) names no callsign (error 5)"},
+         1},
+        {"attempts 7",
+         con_linea(2, "7 CR"),
+         "",
+         {},
+         {"@config.prt:3: error: the attempts line (intentos) must begin with a digit 1 to 5, "
+          "not \"7\" (error 5)"},
+         1},
+        {"attempts 0",
+         con_linea(2, "0"),
+         "",
+         {},
+         {"@config.prt:3: error: the attempts line (intentos) must begin with a digit 1 to 5, "
+          "not \"0\" (error 5)"},
+         1},
+        {"switch YES",
+         con_linea(4, "YES"),
+         "",
+         {},
+         {"@config.prt:5: error: the texts-by-language switch (txtlang) must be OK or NO, not "
+          "\"YES\" (error 5)"},
+         1},
+        {"switch of blanks",
+         con_linea(13, "  "),
+         "",
+         {},
+         {"@config.prt:14: error: the failed-password-log switch (logfall) must be OK or NO "
+          "(error 5)"},
+         1},
+        {"every switch kind",
+         con_linea(5, "SI"),
+         "",
+         {},
+         {"@config.prt:6: error: the open-text switch (txtusr) must be OK or NO, not \"SI\" "
+          "(error 5)"},
+         1},
+        {"okay and not are switches", con_linea(6, "okay"), "", {}, {}, 0},
+        {"first option word",
+         con_linea(2, "3 CQ"),
+         "",
+         {},
+         {"@config.prt:3: error: \"Q\" means nothing in the options of the attempts line, first "
+          "word (C, R, H)"},
+         1},
+        {"second option word",
+         con_linea(2, "3CR Nz"),
+         "",
+         {},
+         {"@config.prt:3: error: \"Z\" means nothing in the options of the attempts line, "
+          "second word (C, R, H, D, N)"},
+         1},
+        {"third option word",
+         con_linea(2, "3 C N X"),
+         "",
+         {},
+         {"@config.prt:3: warning: \"X\" and what follows is ignored: the attempts line's two "
+          "option words ends before it"},
+         0},
+        {"more than 3 attempts",
+         con_linea(2, "4"),
+         "",
+         {},
+         {"@config.prt:3: warning: 4 attempts: each answer more is one more guess; 3 is plenty"},
+         0},
+        {"introduction options",
+         con_linea(8, "OK XS2"),
+         "",
+         {},
+         {"@config.prt:9: error: \"2\" means nothing in the options of the introduction switch "
+          "(txtintro) (X, S, N)"},
+         1},
+        {"new-user options",
+         con_linea(9, "ok tma"),
+         "",
+         {},
+         {"@config.prt:10: error: \"A\" means nothing in the options of the new-user switch "
+          "(txtnewusr) (T, M)"},
+         1},
+        {"log options",
+         con_linea(11, "OK CDWMY"),
+         "",
+         {},
+         {"@config.prt:12: error: \"Y\" means nothing in the options of the connection-log "
+          "switch (logtotal) (C, D, W, M)"},
+         1},
+        {"an option word too long",
+         con_linea(11, "OK CCCCCCCCCCCC"),
+         "",
+         {},
+         {"@config.prt:12: warning: only the first 10 letters of \"CCCCCCCCCCCC\" count"},
+         0},
+        {"words after a switch",
+         con_linea(12, "OK # logs"),
+         "",
+         {},
+         {"@config.prt:13: warning: \"#\" and what follows is ignored: the exclusion-log switch "
+          "(logexc) ends before it"},
+         0},
+        {"a long sysop",
+         con_linea(1, "N0SYS n1sysopx"),
+         "",
+         {},
+         {"@config.prt:2: warning: \"N1SYSOPX\" is longer than 6 characters: it is read as the "
+          "sysops N1SYSO and PX"},
+         0},
+        {"five sysops and a long one",
+         con_linea(1, "N0A N0B N0C N0D N1SYSOPX"),
+         "",
+         {},
+         {"@config.prt:2: warning: \"N1SYSOPX\" is longer than 6 characters: it is read as the "
+          "sysops N1SYSO and PX",
+          "@config.prt:2: warning: only five sysops count: \"N1SYSOPX\" is cut or ignored"},
+         0},
+        {"a line too long",
+         config_basica("1 OPEN" + std::string(100, ' ') + "junk\n"),
+         "",
+         {},
+         {"@config.prt:15: warning: longer than 98 characters: the rest of the line is dropped"},
+         0},
+        {"six sysops",
+         con_linea(1, "N0A N0B N0C N0D N0E N0F"),
+         "",
+         {},
+         {"@config.prt:2: warning: only five sysops count: \"N0F\" is ignored"},
+         0},
+        {"a long prompt",
+         con_linea(3, std::string(85, 'P')),
+         "",
+         {},
+         {"@config.prt:4: warning: the prompt is cut to 80 characters"},
+         0},
+        {"a missing language file",
+         con_linea(0, "falta.lng"),
+         "",
+         {},
+         {"@config.prt:1: warning: the language file ./var/ax25/fbb/talmir/falta.lng cannot be "
+          "read: the built-in English texts are used"},
+         0},
+        {"a short file",
+         "**\nN0SYS\n3\n",
+         "N0CALL\nALL OPEN\n-\n",
+         {},
+         {"@config.prt:3: warning: the file ends after 3 of its 14 fixed lines: no port is "
+          "filtered, every station is let in"},
+         0},
+        {"no port lines",
+         config_basica(""),
+         "N0CALL\nALL OPEN\n-\n",
+         {},
+         {"@config.prt:14: warning: no port lines: no port is filtered, every station is let in"},
+         0},
+        {"comments count for line numbers",
+         "# a comment\n\n" + con_linea(4, "YES"),
+         "",
+         {},
+         {"@config.prt:7: error: the texts-by-language switch (txtlang) must be OK or NO, not "
+          "\"YES\" (error 5)"},
+         1},
+    });
+}
+
+TEST(Revision, LineasDePuertoDeConfig) {
+    prueba_casos({
+        {"one word",
+         config_basica("1 OPEN\n2\n"),
+         "",
+         {},
+         {"@config.prt:16: error: a port line needs a port and a default mode (error 5)"},
+         1},
+        {"a mode that cannot be a default",
+         config_basica("1 OPEN\n2 NORMAL\n"),
+         "",
+         {},
+         {"@config.prt:16: error: NORMAL cannot be a port's default mode: OPEN, CLOSED, "
+          "EXCLUDED, BBS, READONLY or HOLD (1, 2, 3, 8, 11 or 12) (error 5)"},
+         1},
+        {"a mode number that cannot be a default",
+         config_basica("1 OPEN\n2 7\n"),
+         "",
+         {},
+         {"@config.prt:16: error: mode 7 (TABLE) cannot be a port's default mode: OPEN, CLOSED, "
+          "EXCLUDED, BBS, READONLY or HOLD (1, 2, 3, 8, 11 or 12) (error 5)"},
+         1},
+        {"an unknown port name",
+         config_basica("1 OPEN\nVHX OPEN\n"),
+         "",
+         {},
+         {"@config.prt:16: error: no port is called VHX in FBB's port descriptions (0 FILE, 1 "
+          "VHF, 2 UHF, 3 HF, 4 LINK) (error 5)"},
+         1},
+        {"a known port name", config_basica("vhf OPEN\nUHF BBS\n"), "", {}, {}, 0},
+        {"an unknown mode",
+         config_basica("1 OPEN\n2 ABIERTISIMO\n"),
+         "",
+         {},
+         {"@config.prt:16: error: ABIERTISIMO is no access mode (error 5)"},
+         1},
+        {"a word too long",
+         config_basica("1 OPEN\nABCDEFGHIJKLMNOPQRSTUVWXYZ OPEN\n"),
+         "",
+         {},
+         {"@config.prt:16: error: \"ABCDEFGHIJKLMNOPQRST...\" is longer than 20 characters "
+          "(error 5)"},
+         1},
+        {"the same port twice",
+         config_basica("1 OPEN\n1 CLOSED\n"),
+         "",
+         {},
+         {"@config.prt:16: warning: port 1 has a line already at line 15: this one is never "
+          "used"},
+         0},
+        {"every fault, not only the first",
+         config_basica("1 OPEN\n2\n3 NORMAL\n4 OPN\n"),
+         "",
+         {},
+         {"@config.prt:16: error: a port line needs a port and a default mode (error 5)",
+          "@config.prt:17: error: NORMAL cannot be a port's default mode: OPEN, CLOSED, "
+          "EXCLUDED, BBS, READONLY or HOLD (1, 2, 3, 8, 11 or 12) (error 5)",
+          "@config.prt:18: error: OPN is no access mode (error 5)"},
+         1},
+    });
+}
+
+TEST(Revision, SinConfigNoSePuedeLeer) {
+    Raiz raiz;
+    mundo(raiz);
+    raiz.borra(Raiz::trabajo("config.prt"));
+    espera(revisa(raiz),
+           {"@config.prt: error: cannot be read: No such file or directory (error 3)"}, 2,
+           "no config.prt");
+}
+
+TEST(Revision, BloquesDeUsuarios) {
+    const std::string puertos = config_basica("0 OPEN\n1 OPEN\n2 OPEN\n");
+    prueba_casos({
+        {"a one-word line",
+         puertos,
+         "N0CALL\n1 OPEN\nN1CALL\n2 OPEN\n-\n",
+         {},
+         {"@users.prt:3: error: a block line needs a port and a mode (a \"-\" line missing "
+          "before a new header?) (error 7)"},
+         1},
+        {"no password",
+         puertos,
+         "N0CALL\n1 NORMAL\n2 5\n-\n",
+         {},
+         {"@users.prt:2: error: this mode needs a password as the line's third word (error 7)",
+          "@users.prt:3: error: this mode needs a password as the line's third word (error 7)"},
+         1},
+        {"a FLEXNET password of four",
+         puertos,
+         "N0CALL\n1 FLEXNET 1234\n-\n",
+         {},
+         {"@users.prt:2: error: a FLEXNET password has five digits, not \"1234\" (error 7)",
+          "@users.prt:2: warning: FLEXNET is weak by design: whoever hears a few challenges and "
+          "their answers can work the password out"},
+         1},
+        {"a FLEXNET password with a letter",
+         puertos,
+         "N0CALL\n1 FLEXNET 12a45\n-\n",
+         {},
+         {"@users.prt:2: error: a FLEXNET password has five digits, not \"12a45\": any other "
+          "character counts as 0",
+          "@users.prt:2: warning: FLEXNET is weak by design: whoever hears a few challenges and "
+          "their answers can work the password out"},
+         1},
+        {"an unknown port name",
+         puertos,
+         "N0CALL\nVHX OPEN\n-\n",
+         {},
+         {"@users.prt:2: error: no port is called VHX in FBB's port descriptions (0 FILE, 1 "
+          "VHF, 2 UHF, 3 HF, 4 LINK) (error 7)"},
+         1},
+        {"an unknown mode",
+         puertos,
+         "N0CALL\n1 NORMALE pw123456\n-\n",
+         {},
+         {"@users.prt:2: error: NORMALE is no access mode (error 7)"},
+         1},
+        {"a word too long",
+         puertos,
+         "N0CALL\n1 ABCDEFGHIJKLMNOPQRSTUVWXYZ\n-\n",
+         {},
+         {"@users.prt:2: error: \"ABCDEFGHIJKLMNOPQRST...\" is longer than 20 characters "
+          "(error 7)"},
+         1},
+        {"every fault, in every block",
+         puertos,
+         "N0CALL\n1 OPEN\n2 BOGUS\n-\nN1CALL\n1 FIXED\n-\n",
+         {},
+         {"@users.prt:3: error: BOGUS is no access mode (error 7)",
+          "@users.prt:6: error: this mode needs a password as the line's third word (error 7)",
+          "@users.prt:6: warning: FIXED on port 1: the pass phrase goes over the air in clear"},
+         1},
+        {"FIXED on a radio port",
+         puertos,
+         "N0CALL\n0 FIXED Frase-larga-1\n1 FIXED Frase-larga-1\n-\nN1CALL\nALL FIXED "
+         "Frase-larga-2\n-\n",
+         {},
+         {"@users.prt:3: warning: FIXED on port 1: the pass phrase goes over the air in clear",
+          "@users.prt:6: warning: FIXED on every port: the pass phrase goes over the air in "
+          "clear"},
+         0},
+        {"short passwords",
+         puertos,
+         "N0CALL\n1 NORMAL Corta7\n2 MD5 Corta75\n0 MD2 Larga789\n-\n",
+         {},
+         {"@users.prt:2: warning: NORMAL password of 6 characters: 8 or more are safer",
+          "@users.prt:3: warning: MD2/MD5 password of 7 characters: 8 or more are safer"},
+         0},
+        {"a mode number that is no mode",
+         puertos,
+         "N0CALL\n1 20\n-\n",
+         {},
+         {"@users.prt:2: warning: mode number 20 is no mode: the station is let in as with "
+          "OPEN"},
+         0},
+        {"lines never used",
+         puertos,
+         "N0CALL\n1 OPEN\n1 HOLD\nALL READONLY\n2 GUEST\n5 OPEN\n-\n",
+         {},
+         {"@users.prt:3: warning: never used: line 2 serves port 1 already",
+          "@users.prt:5: warning: never used: line 4 serves every port",
+          "@users.prt:6: warning: never used: line 4 serves every port",
+          "@users.prt:6: warning: port 5 has no port line in config.prt: the filter does not "
+          "work there, so this line is never used"},
+         0},
+        {"a line too long",
+         puertos,
+         "N0CALL\n1 OPEN" + std::string(300, ' ') + "x\n-\n",
+         {},
+         {"@users.prt:2: warning: longer than 298 characters: the rest of the line is dropped"},
+         0},
+        {"a missing users.prt", "", "", {}, {}, 0},
+    });
+    Raiz raiz;
+    mundo(raiz);
+    raiz.borra(Raiz::trabajo("users.prt"));
+    espera(revisa(raiz),
+           {"@users.prt: warning: does not exist: every station gets its port's default mode"}, 0,
+           "no users.prt");
+}
+
+TEST(Revision, CabecerasQueNuncaSeAlcanzan) {
+    const std::string puertos = config_basica("0 OPEN\n1 OPEN\n");
+    prueba_casos({
+        {"a pattern before a callsign",
+         puertos,
+         "N0*\n1 OPEN\n-\nN0CALL\n1 HOLD\n-\n",
+         {},
+         {"@users.prt:4: error: the block N0CALL is never reached: the pattern N0* at line 1 is "
+          "found first for every station it would serve"},
+         1},
+        {"a callsign before a pattern",
+         puertos,
+         "N0CALL-3\n1 OPEN\n-\nN0*\n1 HOLD\n-\n",
+         {},
+         {},
+         0},
+        {"a bare callsign and its SSIDs",
+         puertos,
+         "N0CALL\n1 OPEN\n-\nN0CALL-*\n1 HOLD\n-\n",
+         {},
+         {"@users.prt:1: error: the block N0CALL is never reached: the pattern N0CALL-* at line "
+          "4 is found first for every station it would serve"},
+         1},
+        {"a bare callsign and some SSIDs",
+         puertos,
+         "N0CALL\n1 OPEN\n-\nN0CALL-?\n1 HOLD\n-\n",
+         {},
+         {},
+         0},
+        {"the same header twice",
+         puertos,
+         "N0CALL-1\n1 OPEN\n-\nn0call-1\n1 HOLD\n-\n",
+         {},
+         {"@users.prt:4: error: the block N0CALL-1 is never reached: line 1 has the same header "
+          "and is found first"},
+         1},
+        {"a port word that catches every station",
+         puertos,
+         "N0CALL\n** OPEN\n-\nN1CALL\n1 HOLD\n-\nCONSOL\n0 OPEN\n-\n",
+         {},
+         {"@users.prt:1: error: the block N0CALL is never reached: the pattern ** at line 2 is "
+          "found first for every station it would serve",
+          "@users.prt:4: error: the block N1CALL is never reached: the pattern ** at line 2 is "
+          "found first for every station it would serve",
+          "@users.prt:7: error: the console block is never reached: the pattern ** at line 2 "
+          "catches every station first"},
+         1},
+        {"two console blocks",
+         puertos,
+         "CONSOL\n0 OPEN\n-\nCONSOLA\n0 HOLD\n-\n",
+         {},
+         {"@users.prt:4: error: only the first CONSOL block (line 1) serves the console: this one "
+          "is never reached"},
+         1},
+        {"a header too long",
+         puertos,
+         "N0CALLXXXXX\n1 OPEN\n-\n",
+         {},
+         {"@users.prt:1: error: the header N0CALLXXXXX is longer than 9 characters: it never "
+          "matches a station"},
+         1},
+    });
+}
+
+TEST(Revision, TextosQueLosModosNecesitan) {
+    // txtusr (line 6) and txtexcl (line 7) on.
+    const std::string con_textos =
+        config_basica("1 OPEN\n2 CLOSED\n3 BBS\n", "3", {"NO", "OK", "OK"});
+    prueba_casos({
+        {"every text missing",
+         con_textos,
+         "N0CALL\n1 EXCLUDED\n-\n",
+         {},
+         {"@config.prt:15: error: the default mode OPEN on port 1 sends the open text (txtusr "
+          "is OK), but neither open1.prt nor open.prt is in ./var/ax25/fbb/talmir (error 8)",
+          "@config.prt:16: error: the default mode CLOSED on port 2 shows the information text, "
+          "but neither info2.prt nor info.prt is in ./var/ax25/fbb/talmir (error 9)",
+          "@config.prt:17: error: the default mode BBS on port 3 sends a station without FBB's "
+          "BBS flag the exclusion text (txtexcl is OK), but neither exclud3.prt nor excluded.prt "
+          "is in ./var/ax25/fbb/talmir (error 11)",
+          "@users.prt:2: error: EXCLUDED on port 1 sends the exclusion text (txtexcl is OK), but "
+          "neither exclud1.prt nor excluded.prt is in ./var/ax25/fbb/talmir (error 11)"},
+         1},
+        {"general texts",
+         con_textos,
+         "N0CALL\n1 EXCLUDED\n-\n",
+         {{Raiz::trabajo("open.prt"), "open\n"},
+          {Raiz::trabajo("info.prt"), "info\n"},
+          {Raiz::trabajo("excluded.prt"), "excluded\n"}},
+         {},
+         0},
+        {"port texts",
+         con_textos,
+         "N0CALL\nALL CLOSED\n-\n",
+         {{Raiz::trabajo("open1.prt"), "open\n"},
+          {Raiz::trabajo("info2.prt"), "info\n"},
+          {Raiz::trabajo("exclud3.prt"), "excluded\n"}},
+         {"@users.prt:2: error: CLOSED on port 1 shows the information text, but neither "
+          "info1.prt nor info.prt is in ./var/ax25/fbb/talmir (error 9)",
+          "@users.prt:2: error: CLOSED on port 3 shows the information text, but neither "
+          "info3.prt nor info.prt is in ./var/ax25/fbb/talmir (error 9)"},
+         1},
+        {"texts switched off",
+         config_basica("1 OPEN\n3 EXCLUDED\n"),
+         "N0CALL\n1 20\n-\n",
+         {},
+         {"@users.prt:2: warning: mode number 20 is no mode: the station is let in as with "
+          "OPEN"},
+         0},
+        {"a mode number that opens",
+         con_textos,
+         "N0CALL\nALL 20\n-\n",
+         {{Raiz::trabajo("info.prt"), "info\n"},
+          {Raiz::trabajo("excluded.prt"), "excluded\n"},
+          {Raiz::trabajo("open1.prt"), "open\n"}},
+         {"@users.prt:2: error: mode number 20 (as OPEN) on port 2 sends the open text (txtusr "
+          "is OK), but neither open2.prt nor open.prt is in ./var/ax25/fbb/talmir (error 8)",
+          "@users.prt:2: error: mode number 20 (as OPEN) on port 3 sends the open text (txtusr "
+          "is OK), but neither open3.prt nor open.prt is in ./var/ax25/fbb/talmir (error 8)",
+          "@users.prt:2: warning: mode number 20 is no mode: the station is let in as with "
+          "OPEN"},
+         1},
+    });
+}
+
+std::string lineas_de_texto(int n) {
+    std::string s = "# a translation\n\n";
+    for (int i = 1; i <= n; ++i) s += "Texto " + std::to_string(i) + "\n";
+    return s;
+}
+
+TEST(Revision, FicheroDeIdioma) {
+    prueba_casos({
+        {"29 texts",
+         con_linea(0, "espanol.lng"),
+         "",
+         {{Raiz::trabajo("espanol.lng"), lineas_de_texto(29) + "-\nlo que sigue\n"}},
+         {},
+         0},
+        {"28 texts",
+         con_linea(0, "espanol.lng"),
+         "",
+         {{Raiz::trabajo("espanol.lng"), lineas_de_texto(28) + "# end\n"}},
+         {"@espanol.lng:30: error: the file ends after 28 text lines, but a language file holds "
+          "29, so the built-in English texts are used (error 6)"},
+         1},
+        {"31 texts",
+         con_linea(0, "espanol.lng"),
+         "",
+         {{Raiz::trabajo("espanol.lng"), lineas_de_texto(31)}},
+         {"@espanol.lng:32: error: a 30th text line: a language file holds 29 texts, one a "
+          "line, so the built-in English texts are used (error 6)"},
+         1},
+        {"a line in two pieces",
+         con_linea(0, "espanol.lng"),
+         "",
+         {{Raiz::trabajo("espanol.lng"), std::string(100, 'x') + "\n" + lineas_de_texto(28)}},
+         {"@espanol.lng:1: warning: a line longer than 79 characters: the rest counts as a text "
+          "line of its own",
+          "@espanol.lng:31: error: a 30th text line: a language file holds 29 texts, one a line, "
+          "so the built-in English texts are used (error 6)"},
+         1},
+    });
+}
+
+std::string tabla(int desde, int hasta) {
+    std::string s;
+    for (int d = desde; d <= hasta; ++d)
+        s += std::to_string(d) + " Clave" + std::to_string(d) + "\n";
+    return s;
+}
+
+TEST(Revision, TablasDeContrasenas) {
+    const std::string puertos = config_basica("1 OPEN\n");
+    prueba_casos({
+        {"a table for every day",
+         puertos,
+         "N0TAB\n1 TABLE\n-\n",
+         {{Raiz::trabajo("N0TAB.TBL"), "# table\n" + tabla(1, 31)}},
+         {},
+         0},
+        {"no table",
+         puertos,
+         "N0TAB\n1 TABLE\n-\nN1TAB-2\n1 TABLE\n-\n",
+         {},
+         {"@users.prt:2: error: TABLE for N0TAB, but no N0TAB.TBL is in ./var/ax25/fbb/talmir, "
+          "so the station gets its port's default mode (error 4)",
+          "@users.prt:5: error: TABLE for N1TAB-2, but neither N1TAB2.TBL nor N1TAB.TBL is in "
+          "./var/ax25/fbb/talmir, so the station gets its port's default mode (error 4)"},
+         1},
+        {"a table per SSID",
+         puertos,
+         "N1TAB-2\n1 TABLE\n-\n",
+         {{Raiz::trabajo("N1TAB2.TBL"), tabla(1, 31)}},
+         {},
+         0},
+        {"a pattern",
+         puertos,
+         "N2*\n1 TABLE\n-\n",
+         {},
+         {"@users.prt:2: warning: TABLE for N2*: each station it serves needs a table of its "
+          "own (CALL.TBL), or it gets error 4 and its port's default mode"},
+         0},
+        {"faulty lines",
+         puertos,
+         "",
+         {{Raiz::trabajo("N0TAB.TBL"), tabla(1, 29) + "32 Clave32\n30\nxx Clave\n5 Otra\n"}},
+         {"@N0TAB.TBL:30: error: 32 is no day of the month: the line is never used",
+          "@N0TAB.TBL:31: error: day 30 has no password: the line is passed over",
+          "@N0TAB.TBL:32: error: a table line begins with the day of the month: the line is "
+          "never used",
+          "@N0TAB.TBL:33: error: no line for days 30, 31: on those days the station gets its "
+          "port's default mode",
+          "@N0TAB.TBL:33: warning: day 5 has a line already at line 5: this one is never used"},
+         1},
+        {"an empty table",
+         puertos,
+         "",
+         {{Raiz::trabajo("N0TAB.TBL"), "# nothing yet\n"}},
+         {"@N0TAB.TBL: error: no line for any day: the station always gets its port's default "
+          "mode"},
+         1},
+        {"one day missing",
+         puertos,
+         "",
+         {{Raiz::trabajo("N0TAB.TBL"), tabla(2, 31)}},
+         {"@N0TAB.TBL:30: error: no line for day 1: on that day the station gets its port's "
+          "default mode"},
+         1},
+        {"a name in small letters",
+         puertos,
+         "",
+         {{Raiz::trabajo("N0TAB.tbl"), tabla(1, 31)}},
+         {"@N0TAB.tbl: warning: never read: a password table's name ends in .TBL, in capitals"},
+         0},
+    });
+}
+
+TEST(Revision, FicherosDeFbb) {
+    {
+        Raiz raiz;
+        mundo(raiz);
+        raiz.borra("etc/ax25/fbb.conf");
+        espera(revisa(raiz),
+               {"./etc/ax25/fbb.conf: error: cannot be read, and init.srv in the current "
+                "directory cannot stand in for it: port names cannot be looked up and no mail "
+                "reaches the sysops (error 1)"},
+               1, "no fbb.conf");
+    }
+    {
+        // A port name then cannot be looked up either.
+        Raiz raiz;
+        mundo(raiz);
+        raiz.config(config_basica("VHF OPEN\n"));
+        raiz.escribe("etc/ax25/fbb.conf", "callsign = n0bbs\nqraloc = jn18du\n");
+        espera(revisa(raiz),
+               {"@config.prt:15: error: the port name VHF cannot be looked up: FBB's "
+                "configuration cannot be read",
+                "./etc/ax25/fbb.conf: error: city not set: FBB's configuration counts as unread, "
+                "so port names cannot be looked up and no mail reaches the sysops"},
+               1, "no city");
+    }
+    {
+        Raiz raiz;
+        mundo(raiz);
+        raiz.config(config_basica("VHF OPEN\n"));
+        raiz.borra("etc/ax25/fbb/port.sys");
+        espera(revisa(raiz),
+               {"@config.prt:15: error: the port name VHF cannot be looked up: no port "
+                "description file (port_l.sys or port.sys) in " +
+                raiz.ruta("etc/ax25/fbb") + " (error 5)"},
+               1, "no port.sys");
+    }
+    {
+        Raiz raiz;
+        mundo(raiz);
+        raiz.escribe("etc/ax25/fbb.conf", raiz.lee("etc/ax25/fbb.conf") +
+                                              "import = " + raiz.ruta("no/such/mail.in") + "\n");
+        espera(revisa(raiz),
+               {raiz.ruta("no/such/mail.in") + ": error: FBB's mail import: its directory " +
+                raiz.ruta("no/such") + " does not exist, so no mail reaches the sysops (error 2)"},
+               1, "no mail directory");
+    }
+    {
+        Raiz raiz;
+        mundo(raiz);
+        raiz.config(con_linea(4, "OK"));
+        espera(revisa(raiz),
+               {raiz.ruta("etc/ax25/fbb") +
+                    "/langue.sys: warning: cannot be read, while texts by language are switched "
+                    "on (txtlang): every station gets the texts of the working directory",
+                raiz.ruta("var/ax25/fbb") +
+                    "/inf.sys: warning: cannot be read, while texts by language are switched on "
+                    "(txtlang): every station gets the texts of the working directory"},
+               0, "txtlang without FBB's language files");
+    }
+}
+
+TEST(Revision, FbbDesdeInitSrv) {
+    Raiz raiz;
+    mundo(raiz);
+    raiz.borra("etc/ax25/fbb.conf");
+    // init.srv in the current directory: data lines 1, 3, 4, 5, 11, 12, 14.
+    std::string init = "N0BBS\n2\nJN18DU\nTestville\n" + raiz.ruta("etc/ax25/fbb") + "/\n";
+    for (int i = 6; i <= 10; ++i) init += std::to_string(i) + "\n";
+    init += "Sysop Name\nN0SYS\n13\n" + raiz.ruta(Raiz::mail_in()) + "\n";
+    raiz.escribe("init.srv", init);
+    espera(revisa(raiz),
+           {"./etc/ax25/fbb.conf: warning: cannot be read: FBB's data come from init.srv in the "
+            "current directory, which is FBB's filter directory when FBB runs talmir"},
+           0, "init.srv");
+}
+
+TEST(Revision, FbbConRutaDemasiadoLarga) {
+    Raiz raiz;
+    mundo(raiz);
+    raiz.escribe("etc/ax25/fbb.conf",
+                 raiz.lee("etc/ax25/fbb.conf") + "import = /" + std::string(120, 'a') + "\n");
+    espera(revisa(raiz),
+           {"./etc/ax25/fbb.conf: error: a conf, data or import path is too long (100 "
+            "characters; the import's lock name 80): FBB's configuration counts as unread"},
+           1, "a path too long");
+}
+
+TEST(Revision, SinDirectorioDeTrabajo) {
+    Raiz raiz;
+    mundo(raiz);
+    raiz.escribe("cfg/config.prt", config_basica("1 OPEN\n"));
+    raiz.escribe("cfg/users.prt", kUsuarios);
+    raiz.borra(Raiz::trabajo("config.prt"));
+    raiz.borra(Raiz::trabajo("users.prt"));
+    raiz.borra("var/ax25/fbb/talmir");
+    espera(revisa(raiz, {"./cfg"}),
+           {"./var/ax25/fbb/talmir: error: the working directory does not exist: challenges, "
+            "logs and error reports cannot be written (error 10)"},
+           1, "no working directory");
+}
+
+// Permissions do not hold for root: these run as another user only.
+TEST(Revision, FicherosSinPermiso) {
+    if (geteuid() == 0) GTEST_SKIP() << "root reads and writes every file";
+    Raiz raiz;
+    mundo(raiz);
+    ASSERT_EQ(chmod(raiz.ruta(Raiz::trabajo("users.prt")).c_str(), 0), 0);
+    ASSERT_EQ(chmod(raiz.ruta("var/ax25/fbb/mail").c_str(), 0555), 0);
+    espera(revisa(raiz),
+           {"@users.prt: error: cannot be read: Permission denied: the filter takes every "
+            "station as unlisted",
+            raiz.ruta(Raiz::mail_in()) + ": error: FBB's mail import: its directory " +
+                raiz.ruta("var/ax25/fbb/mail") +
+                " is not writable, so no mail reaches the sysops (error 2)"},
+           2, "no permission");
+    chmod(raiz.ruta("var/ax25/fbb/mail").c_str(), 0755);
+}
+
+TEST(Revision, DirectorioDeTrabajo) {
+    Raiz raiz;
+    mundo(raiz);
+    raiz.crea_dir(Raiz::trabajo("N0CALL0.tmp"));
+    raiz.escribe(Raiz::trabajo("error5.tmp"), "");
+    raiz.escribe(Raiz::trabajo("talmir.sta"), "");
+    raiz.escribe(Raiz::trabajo("3.prt"), "");
+    espera(revisa(raiz),
+           {"@3.prt: note: port 3 is closed to all but BBSs and sysops (talmir -pnormal 3)",
+            "@N0CALL0.tmp: error: not a plain file: the challenge file of that station cannot be "
+            "written (error 10)",
+            "@error5.tmp: note: error 5 has been reported: it is not mailed again while this "
+            "marker stands",
+            "@talmir.sta: note: the filter is off: every station is let in (talmir -on)"},
+           1, "working directory");
+}
+
+TEST(Revision, DondeEstaLaConfiguracion) {
+    Raiz raiz;
+    mundo(raiz);
+    raiz.escribe("OTRA/config.prt", con_linea(4, "YES"));
+    raiz.escribe("OTRA/users.prt", kUsuarios);
+    raiz.escribe("otra/config.prt", con_linea(5, "YES"));
+    raiz.escribe("otra/users.prt", kUsuarios);
+    // TALMIR is upper-cased, as the filter does it.
+    espera(revisa(raiz, {}, {"TALMIR=./otra/"}),
+           {"./OTRA/config.prt: warning: the filter upper-cases the TALMIR variable (./otra/): "
+            "this is the file it reads",
+            "./OTRA/config.prt:5: error: the texts-by-language switch (txtlang) must be OK or NO, "
+            "not \"YES\" (error 5)"},
+           1, "TALMIR");
+    // A directory argument is taken as written.
+    espera(revisa(raiz, {"./otra/"}, {"TALMIR=./OTRA"}),
+           {"./otra/config.prt:6: error: the open-text switch (txtusr) must be OK or NO, not "
+            "\"YES\" (error 5)"},
+           1, "argument");
+}
+
+TEST(Revision, Argumentos) {
+    Raiz raiz;
+    mundo(raiz);
+    Resultado r = revisa(raiz, {"--bogus"});
+    EXPECT_EQ(r.codigo, 2);
+    EXPECT_NE(r.errores.find("unknown option --bogus"), std::string::npos) << r.errores;
+    r = revisa(raiz, {"N0CALL", "1"});
+    EXPECT_EQ(r.codigo, 2);
+    EXPECT_EQ(r.salida, "");
+    EXPECT_NE(r.errores.find("N0CALL: a station is CALL-SSID"), std::string::npos) << r.errores;
+    r = revisa(raiz, {"--help"});
+    EXPECT_EQ(r.codigo, 0);
+    EXPECT_EQ(r.salida.rfind("usage: talmir-check", 0), 0u);
+}
+
+// ---- Every fault behind the filter's errors 3 to 11 ------------------------
+
+TEST(Revision, EncuentraCadaErrorDelFiltro) {
+    struct Mundo {
+        int num_error;
+        std::string config;
+        std::string usuarios;
+        std::vector<std::pair<std::string, std::string>> ficheros;
+        std::string indicativo;
+        int puerto;
+        bool sin_config;
+        bool reto_bloqueado;
+    };
+    const std::string abre = config_basica("1 OPEN\n", "3", {"NO", "OK", "OK"});
+    const std::vector<Mundo> mundos = {
+        {3, "", "", {}, "N0CALL-0", 1, true, false},
+        {4, config_basica("1 OPEN\n"), "N0TAB\n1 TABLE\n-\n", {}, "N0TAB-0", 1, false, false},
+        {5, con_linea(6, "SI"), kUsuarios, {}, "N0CALL-0", 1, false, false},
+        {6,
+         con_linea(0, "espanol.lng"),
+         kUsuarios,
+         {{Raiz::trabajo("espanol.lng"), lineas_de_texto(12)}},
+         "N0CALL-0",
+         1,
+         false,
+         false},
+        {7, config_basica("1 OPEN\n"), "N0CALL\n1 NORMAL\n-\n", {}, "N0CALL-0", 1, false, false},
+        {8, abre, "N0OPN\n1 OPEN\n-\n", {}, "N0OPN-0", 1, false, false},
+        {9, config_basica("1 CLOSED\n"), kUsuarios, {}, "N1CALL-0", 1, false, false},
+        {10, config_basica("1 OPEN\n"), kUsuarios, {}, "N0CALL-0", 1, false, true},
+        {11,
+         abre,
+         "N0EXC\n1 EXCLUDED\n-\n",
+         {{Raiz::trabajo("open.prt"), "open\n"}},
+         "N0EXC-0",
+         1,
+         false,
+         false},
+    };
+    for (const Mundo& m : mundos) {
+        Raiz raiz;
+        mundo(raiz);
+        if (m.sin_config) {
+            raiz.borra(Raiz::trabajo("config.prt"));
+        } else {
+            raiz.config(m.config);
+        }
+        raiz.usuarios(m.usuarios.empty() ? std::string(kUsuarios) : m.usuarios);
+        for (const auto& [rel, contenido] : m.ficheros) raiz.escribe(rel, contenido);
+        if (m.reto_bloqueado) raiz.crea_dir(Raiz::trabajo("N0CALL0.tmp"));
+
+        // The filter meets the fault: its report names the error number.
+        prueba::estacion(raiz, m.indicativo, 0, 0, 0, m.puerto);
+        const std::string informe = raiz.lee(Raiz::trabajo("error.prt"));
+        const std::string numero = "*** ERROR 001" + std::to_string(m.num_error) + ":";
+        ASSERT_NE(informe.find(numero), std::string::npos)
+            << "world of error " << m.num_error << ":\n"
+            << informe;
+
+        // The checker finds it, tagged with the same number, and changes nothing.
+        raiz.borra(Raiz::trabajo("error.prt"));
+        Resultado r = revisa(raiz);
+        const std::string marca = "(error " + std::to_string(m.num_error) + ")";
+        bool hallado = false;
+        for (const std::string& l : lineas(r.salida)) {
+            if (l.find(": error: ") != std::string::npos && l.size() >= marca.size() &&
+                l.compare(l.size() - marca.size(), marca.size(), marca) == 0) {
+                hallado = true;
+            }
+        }
+        EXPECT_TRUE(hallado) << "error " << m.num_error << ":\n" << r.salida;
+        EXPECT_EQ(r.codigo, m.num_error == 3 ? 2 : 1) << r.salida;
+        EXPECT_FALSE(raiz.existe(Raiz::trabajo("error.prt"))) << "the checker wrote error.prt";
+    }
+}
+
+// ---- What happens, against what the filter does ----------------------------
+
+// The outcome lines of the checker: "first call: ..., exit N" and the texts
+// of the "  sent:" line after it; the same after a right answer.
+struct Desenlace {
+    int codigo = -1;
+    std::vector<std::string> textos;
+    int codigo_acierto = -1;
+    std::vector<std::string> textos_acierto;
+};
+
+int codigo_de(const std::string& linea) {
+    std::size_t p = linea.rfind("exit ");
+    if (p == std::string::npos) return -1;
+    return std::stoi(linea.substr(p + 5));
+}
+
+std::vector<std::string> textos_de(const std::string& linea) {
+    std::vector<std::string> v;
+    const std::string cabeza = "  sent:";
+    if (linea.rfind(cabeza, 0) != 0) return {"(no sent line)"};
+    std::string resto = linea.substr(cabeza.size());
+    if (resto == " nothing") return v;
+    std::size_t ini = 1;
+    while (ini < resto.size()) {
+        std::size_t fin = resto.find(' ', ini);
+        if (fin == std::string::npos) fin = resto.size();
+        v.push_back(resto.substr(ini, fin - ini));
+        ini = fin + 1;
+    }
+    return v;
+}
+
+Desenlace desenlace(const std::string& salida) {
+    Desenlace d;
+    std::vector<std::string> ls = lineas(salida);
+    for (std::size_t i = 0; i + 1 < ls.size(); ++i) {
+        if (ls[i].rfind("first call: ", 0) == 0) {
+            d.codigo = codigo_de(ls[i]);
+            d.textos = textos_de(ls[i + 1]);
+        } else if (ls[i].rfind("after a right answer: ", 0) == 0) {
+            d.codigo_acierto = codigo_de(ls[i]);
+            d.textos_acierto = textos_de(ls[i + 1]);
+        }
+    }
+    return d;
+}
+
+// What the station receives from those texts: a newline and each text.
+std::string recibe(const Raiz& raiz, const std::vector<std::string>& textos) {
+    std::string s;
+    for (const std::string& t : textos) s += "\n" + raiz.lee(t);
+    return s;
+}
+
+// The answer a challenge calls for, from the challenge file: the plain one,
+// or the MD2 digest for the digest challenges (types 6 and 10).
+std::string respuesta(const Raiz& raiz, const std::string& reto) {
+    std::string contenido = raiz.lee(Raiz::trabajo(reto));
+    std::vector<std::string> ls = lineas(contenido);
+    std::string primera = ls.empty() ? std::string() : ls[0];
+    std::string tipo = ls.size() > 1 ? ls[1] : std::string();
+    std::size_t blanco = primera.find(' ');
+    if ((tipo == "6 " || tipo == "10") && blanco != std::string::npos) {
+        return primera.substr(blanco + 1);
+    }
+    return primera.substr(0, blanco);
+}
+
+TEST(Revision, LoQuePasaEsLoQueHaceElFiltro) {
+    struct Caso {
+        const char* que;
+        std::string usuarios_linea;  // the station's line in users.prt, or empty: no block
+        int puerto;
+        int mascara;
+        bool tabla;
+    };
+    const std::vector<Caso> casos = {
+        {"OPEN", "1 OPEN", 1, 0, false},
+        {"CLOSED", "1 CLOSED", 1, 0, false},
+        {"EXCLUDED", "1 EXCLUDED", 1, 0, false},
+        {"FIXED", "1 FIXED Frase-de-paso", 1, 0, false},
+        {"NORMAL", "1 NORMAL Secreto77", 1, 0, false},
+        {"MD5", "1 MD5 Clave2024x", 1, 0, false},
+        {"TABLE", "1 TABLE", 1, 0, true},
+        {"TABLE without a table (error 4)", "1 TABLE", 1, 0, false},
+        {"BBS, a BBS", "1 BBS", 1, 16, false},
+        {"BBS, not a BBS", "1 BBS", 1, 0, false},
+        {"FLEXNET", "1 FLEXNET 31415", 1, 0, false},
+        {"FORWARD", "1 FORWARD Reenvio22", 1, 16, false},
+        {"READONLY", "1 READONLY", 1, 0, false},
+        {"HOLD", "1 HOLD", 1, 0, false},
+        {"FORWARD5", "1 FORWARD5 Reenvio55", 1, 16, false},
+        {"GUEST", "1 GUEST", 1, 64, false},
+        {"mode number 20", "1 20", 1, 0, false},
+        {"a guest with no block: the default mode", "", 1, 64, false},
+        {"a faulty line: error 7, the default mode", "1 NORMAL", 1, 0, false},
+        {"port 2: CLOSED by default", "1 OPEN", 2, 0, false},
+        {"port 3: not filtered", "1 OPEN", 3, 0, false},
+    };
+    for (const Caso& c : casos) {
+        Raiz raiz;
+        mundo(raiz);
+        // Every text switched on and present, each with a content of its own.
+        raiz.config(config_basica("1 OPEN\n2 CLOSED\n", "3",
+                                  {"NO", "OK", "OK", "OK", "OK", "NO", "NO", "NO", "NO", "NO"}));
+        raiz.usuarios(c.usuarios_linea.empty() ? "N9OTRO\n1 OPEN\n-\n"
+                                               : "N0CALL\n" + c.usuarios_linea + "\n-\n");
+        for (const char* t : {"open.prt", "info.prt", "excluded.prt", "guest.prt", "intro.prt",
+                              "N0CALL.ent", "info2.prt"}) {
+            raiz.escribe(Raiz::trabajo(t), std::string("text of ") + t + "\n");
+        }
+        if (c.tabla) raiz.escribe(Raiz::trabajo("N0CALL.TBL"), tabla(1, 31));
+
+        Resultado chk = revisa(
+            raiz, {"--flags", std::to_string(c.mascara), "N0CALL-0", std::to_string(c.puerto)});
+        const Desenlace d = desenlace(chk.salida);
+        ASSERT_NE(d.codigo, -1) << c.que << "\n" << chk.salida;
+
+        Resultado fil = prueba::estacion(raiz, "N0CALL-0", 0, c.mascara, 0, c.puerto);
+        EXPECT_EQ(fil.codigo, d.codigo) << c.que << "\n" << chk.salida << fil.salida;
+        if (d.codigo == 1) {
+            // A challenge: then a right answer.
+            ASSERT_NE(d.codigo_acierto, -1) << c.que << "\n" << chk.salida;
+            EXPECT_EQ(fil.salida.rfind(prueba::id_linea(), 0), 0u) << c.que;
+            Resultado resp = prueba::estacion(raiz, "N0CALL-0", 1, c.mascara, 0, c.puerto,
+                                              respuesta(raiz, "N0CALL0.tmp"));
+            EXPECT_EQ(resp.codigo, d.codigo_acierto) << c.que << "\n" << chk.salida;
+            EXPECT_EQ(resp.salida, recibe(raiz, d.textos_acierto)) << c.que << "\n" << chk.salida;
+        } else {
+            EXPECT_EQ(fil.salida, prueba::id_linea() + recibe(raiz, d.textos)) << c.que << "\n"
+                                                                               << chk.salida;
+        }
+        EXPECT_FALSE(raiz.existe(Raiz::trabajo("error.prt")) &&
+                     chk.salida.find("error:") == std::string::npos)
+            << c.que << ": the filter reported a fault the checker did not tell\n"
+            << chk.salida << raiz.lee(Raiz::trabajo("error.prt"));
+    }
+}
+
+TEST(Revision, LoQuePasaConLasMarcas) {
+    Raiz raiz;
+    mundo(raiz);
+    raiz.escribe(Raiz::trabajo("1.prt"), "");
+    Resultado r = revisa(raiz, {"N0CALL-0", "1"});
+    EXPECT_EQ(r.salida,
+              "N0CALL-0 on port 1, FBB flags 0\n"
+              "./var/ax25/fbb/talmir/1.prt: the port is closed to all but BBSs and sysops\n"
+              "first call: disconnected, exit 2\n"
+              "  sent: nothing\n");
+    EXPECT_EQ(prueba::estacion(raiz, "N0CALL-0", 0, 0, 0, 1).codigo, 2);
+    raiz.escribe(Raiz::trabajo("talmir.sta"), "");
+    r = revisa(raiz, {"N0CALL-0", "1"});
+    EXPECT_EQ(r.salida,
+              "N0CALL-0 on port 1, FBB flags 0\n"
+              "./var/ax25/fbb/talmir/talmir.sta: the filter is off\n"
+              "first call: let in, exit 0\n"
+              "  sent: nothing\n");
+    EXPECT_EQ(prueba::estacion(raiz, "N0CALL-0", 0, 0, 0, 1).codigo, 0);
+}
+
+TEST(Revision, LoQuePasaPasoAPaso) {
+    Raiz raiz;
+    mundo(raiz);
+    Resultado r = revisa(raiz, {"N0CALL-0", "1"});
+    EXPECT_EQ(r.codigo, 0);
+    EXPECT_EQ(r.salida,
+              "N0CALL-0 on port 1, FBB flags 0\n"
+              "./var/ax25/fbb/talmir/config.prt:15: port 1 is filtered; its default mode is OPEN\n"
+              "./var/ax25/fbb/talmir/users.prt:1: block N0CALL\n"
+              "./var/ax25/fbb/talmir/users.prt:2: mode NORMAL for port 1, with a password of 9 "
+              "characters\n"
+              "first call: challenge NORMAL, exit 1: \"PASSWORD>\" and five positions in the "
+              "9-character password; 3 answers\n"
+              "  sent: nothing\n"
+              "after a right answer: let in, exit 0\n"
+              "  sent: nothing\n"
+              "after the last wrong answer: refused, exit 2\n");
+    // A faulty config.prt lets every station in, and the road says why.
+    raiz.config(con_linea(2, "9"));
+    r = revisa(raiz, {"N0CALL-0", "1"});
+    EXPECT_EQ(r.codigo, 1);
+    EXPECT_EQ(r.salida,
+              "N0CALL-0 on port 1, FBB flags 0\n"
+              "./var/ax25/fbb/talmir/config.prt:3: error: the attempts line (intentos) must begin "
+              "with a digit 1 to 5, not \"9\" (error 5)\n"
+              "first call: let in, exit 0\n"
+              "  sent: nothing\n");
+    EXPECT_FALSE(raiz.existe(Raiz::trabajo("error.prt")));
+    EXPECT_FALSE(raiz.existe(Raiz::trabajo("error5.tmp")));
+}
+
+}  // namespace
