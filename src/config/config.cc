@@ -644,7 +644,7 @@ class Busqueda {
         // upper-cased): every other line is passed over without taking its
         // first word. A line end there is an empty line's.
         std::memset(clase_, 0, sizeof clase_);
-        clase_[0] = clase_['#'] = clase_['\n'] = COMENTARIO;
+        clase_[0] = clase_[indice('#')] = clase_[indice('\n')] = COMENTARIO;
         for (char c : {' ', '\t', '\v', '\f', '\r'}) clase_[indice(c)] = BLANCO;
         for (char c : {'*', '?', ind_ssid[0], ind[0]}) {
             marca(c, INDICATIVO);
@@ -748,7 +748,7 @@ Cabecera busca_cabecera(LectorLineas& lector, const char* ind_ssid, const char* 
         const char* p;
         const char* fin;
         lector.pendiente(&p, &fin);
-        for (;;) {
+        while (p < fin) {
             const auto* nl = static_cast<const char*>(std::memchr(p, '\n', fin - p));
             if (nl == nullptr) break;
             ++num;
