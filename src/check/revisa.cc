@@ -453,13 +453,14 @@ void Revision::revisa_fija(int tipo, const char* linea, unsigned num, int r) {
 void Revision::revisa_puerto(unsigned num, int r, int puerto) {
     if (r == DATOS_MAL) {
         if (escucha.hay_motivo) {
-            std::string palabra = escucha.palabra;
-            if (escucha.motivo == hallazgo::modo_no_defecto && solo_digitos(palabra)) {
-                palabra = texto("mode %s (%s)", palabra.c_str(),
-                                nombre_modo(std::atoi(palabra.c_str())).c_str());
+            std::string modo = escucha.palabra;
+            if (escucha.motivo == hallazgo::modo_no_defecto && solo_digitos(modo)) {
+                // One or two digits.
+                const int n = static_cast<int>(std::strtol(modo.c_str(), nullptr, 10));
+                modo = texto("mode %s (%s)", modo.c_str(), nombre_modo(n).c_str());
             }
             inf_.error(ruta_cfg_, num,
-                       texto("%s (error 5)", explica(escucha.motivo, palabra, false).c_str()));
+                       texto("%s (error 5)", explica(escucha.motivo, modo, false).c_str()));
             escucha.hay_motivo = false;
         } else {
             inf_.error(ruta_cfg_, num, "faulty port line (error 5)");
@@ -880,8 +881,10 @@ void Revision::revisa_tabla(const std::string& ruta) {
 
 void Revision::revisa_idiomas_fbb() {
     if (!cfg_leido_ || cfg.txt_lang == 0 || leido_init == 0) return;
-    std::string langue = std::string(infbbs.ruta_system) + "/langue.sys";
-    std::string inf = std::string(infbbs.ruta_datadir) + "/inf.sys";
+    std::string langue = infbbs.ruta_system;
+    langue += "/langue.sys";
+    std::string inf = infbbs.ruta_datadir;
+    inf += "/inf.sys";
     for (const std::string& r : {langue, inf}) {
         if (!legible(r)) {
             inf_.aviso(r, 0,
@@ -918,7 +921,9 @@ void Revision::revisa_trabajo() {
         return s.size() > n && s.compare(s.size() - n, n, fin) == 0;
     };
     for (const std::string& n : nombres) {
-        const std::string ruta = dir + "/" + n;
+        std::string ruta = dir;
+        ruta += '/';
+        ruta += n;
         if (termina(n, ".TBL")) {
             revisa_tabla(ruta);
         } else if (termina(mayusculas(n), ".TBL")) {
