@@ -15,7 +15,7 @@ std::string texto(const char* fmt, ...) {
     std::string s;
     if (n > 0) {
         s.resize(static_cast<std::size_t>(n) + 1);
-        std::vsnprintf(s.data(), s.size(), fmt, copia_ap);
+        (void)std::vsnprintf(s.data(), s.size(), fmt, copia_ap);  // n measured it
         s.resize(static_cast<std::size_t>(n));
     }
     va_end(copia_ap);
@@ -74,9 +74,10 @@ void Informe::escribe(std::FILE* f) const {
                         : d->grado == gravedad::aviso ? "warning"
                                                       : "note";
         if (d->linea != 0) {
-            std::fprintf(f, "%s:%u: %s: %s\n", d->fichero.c_str(), d->linea, g, d->mensaje.c_str());
+            (void)std::fprintf(f, "%s:%u: %s: %s\n", d->fichero.c_str(), d->linea, g,
+                               d->mensaje.c_str());
         } else {
-            std::fprintf(f, "%s: %s: %s\n", d->fichero.c_str(), g, d->mensaje.c_str());
+            (void)std::fprintf(f, "%s: %s: %s\n", d->fichero.c_str(), g, d->mensaje.c_str());
         }
     }
 }

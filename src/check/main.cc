@@ -22,8 +22,9 @@ constexpr const char kUso[] =
     "the station CALL-SSID on PORT at its first call. See talmir-check(8).\n";
 
 int uso(const char* motivo) {
-    if (motivo != nullptr) std::fprintf(stderr, "talmir-check: %s\n", motivo);
-    std::fputs(kUso, stderr);
+    // Prints to the terminal: a failed one leaves nothing else to tell.
+    if (motivo != nullptr) (void)std::fprintf(stderr, "talmir-check: %s\n", motivo);
+    (void)std::fputs(kUso, stderr);
     return talmir::REVISION_ILEGIBLE;
 }
 
@@ -42,7 +43,7 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const char* a = argv[i];
         if (std::strcmp(a, "-h") == 0 || std::strcmp(a, "--help") == 0) {
-            std::fputs(kUso, stdout);
+            (void)std::fputs(kUso, stdout);
             return REVISION_LIMPIA;
         }
         if (std::strcmp(a, "--new") == 0) {
@@ -82,10 +83,10 @@ int main(int argc, char** argv) {
         const char* puerto = posicionales[n - 1];
         int r = que_pasa(indicativo, puerto, mascara, nuevo, stdout);
         if (r < 0) {
-            std::fprintf(stderr,
-                         "talmir-check: %s: a station is CALL-SSID as FBB passes it, such as "
-                         "N0CALL-0 (at most 6 letters and digits before the hyphen)\n",
-                         indicativo);
+            (void)std::fprintf(stderr,
+                               "talmir-check: %s: a station is CALL-SSID as FBB passes it, such as "
+                               "N0CALL-0 (at most 6 letters and digits before the hyphen)\n",
+                               indicativo);
             return REVISION_ILEGIBLE;
         }
         return r;

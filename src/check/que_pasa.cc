@@ -28,7 +28,7 @@ class Camino {
     int ejecuta(bool nuevo);
 
    private:
-    void linea(const std::string& s) { std::fprintf(out_, "%s\n", s.c_str()); }
+    void linea(const std::string& s) { (void)std::fprintf(out_, "%s\n", s.c_str()); }
     void en(const std::string& fichero, unsigned num, const std::string& s);
     void fallo(const std::string& fichero, unsigned num, const std::string& s);
     void desenlace(const std::string& que, const std::vector<std::string>& textos);
@@ -250,7 +250,7 @@ void Camino::modo(int m) {
             en(ruta, 0, texto("today's password, day %d", hoy));
             const std::size_t nt = strnlen(usuario.password, sizeof usuario.password);
             std::string p(prompt);
-            p = p.substr(0, p.find('>'));
+            p.resize(std::min(p.size(), p.find('>')));
             reto(7, 7,
                  texto("\"%s_%d>\" and five positions in today's %zu-character password", p.c_str(),
                        hoy, nt),
@@ -443,6 +443,7 @@ int que_pasa(const char* indicativo, const char* puerto, unsigned mascara, bool 
     std::vector<std::string> args = {"talmir",          indicativo, "0",   texto("%u", mascara),
                                      nuevo ? "1" : "0", "0",        puerto};
     std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
     if (almacena_arg(static_cast<int>(args.size()), argv.data()) != 1) return -1;

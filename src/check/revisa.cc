@@ -453,13 +453,13 @@ void Revision::revisa_fija(int tipo, const char* linea, unsigned num, int r) {
 void Revision::revisa_puerto(unsigned num, int r, int puerto) {
     if (r == DATOS_MAL) {
         if (escucha.hay_motivo) {
-            std::string palabra = escucha.palabra;
-            if (escucha.motivo == hallazgo::modo_no_defecto && solo_digitos(palabra)) {
-                palabra = texto("mode %s (%s)", palabra.c_str(),
-                                nombre_modo(std::atoi(palabra.c_str())).c_str());
+            std::string dicho = escucha.palabra;
+            if (escucha.motivo == hallazgo::modo_no_defecto && solo_digitos(dicho)) {
+                dicho = texto("mode %s (%s)", dicho.c_str(),
+                              nombre_modo(a_numero(dicho.c_str())).c_str());
             }
             inf_.error(ruta_cfg_, num,
-                       texto("%s (error 5)", explica(escucha.motivo, palabra, false).c_str()));
+                       texto("%s (error 5)", explica(escucha.motivo, dicho, false).c_str()));
             escucha.hay_motivo = false;
         } else {
             inf_.error(ruta_cfg_, num, "faulty port line (error 5)");
@@ -918,7 +918,9 @@ void Revision::revisa_trabajo() {
         return s.size() > n && s.compare(s.size() - n, n, fin) == 0;
     };
     for (const std::string& n : nombres) {
-        const std::string ruta = dir + "/" + n;
+        std::string ruta = dir;
+        ruta += "/";
+        ruta += n;
         if (termina(n, ".TBL")) {
             revisa_tabla(ruta);
         } else if (termina(mayusculas(n), ".TBL")) {

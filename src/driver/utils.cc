@@ -377,7 +377,7 @@ Archivo Archivo::abre(const char* ruta, const char* modo) {
     // program, and counts as one that cannot be opened.
     struct stat st;
     if (f != nullptr && fstat(fileno(f), &st) == 0 && S_ISDIR(st.st_mode)) {
-        std::fclose(f);
+        (void)std::fclose(f);  // only opened for reading
         errno = EISDIR;
         return Archivo();
     }
