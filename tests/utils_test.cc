@@ -112,6 +112,11 @@ TEST(Utils, LectoresDeLineasIguales) {
         std::string(9, 'x') + "\n" + std::string(10, 'y') + "\nz\n",  // exactly size-1, size
         std::string(40000, 'l') + "\ncorta\n",  // across the reader's own buffer
         std::string(16383, 'a') + "\n" + std::string(5, 'b') + "\n",
+        // A NUL byte in a line, or in the dropped rest of a long one, never
+        // takes the next line with it.
+        std::string("a\0b\nsegunda\n", 12),
+        std::string("0123456789AB\0CD\nsig\n", 20),
+        std::string("0123456789\0\nsig\0", 17),
     };
     for (const std::string& t : textos) {
         std::FILE* f1 = tmpfile();

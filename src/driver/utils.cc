@@ -241,22 +241,29 @@ bool lee_linea(std::FILE* f, char* buf, std::size_t size, bool* larga) {
         return hay;
     }
     int tope = size > 1u << 30 ? 1 << 30 : static_cast<int>(size);
+    // The line end is looked for in the bytes fgets stored, not up to the
+    // first NUL: a NUL byte inside a line must not make it look unended
+    // (which would drop the next line as its rest). The buffer is cleared
+    // first so that no line end of an earlier line is found.
+    std::memset(buf, 0, static_cast<std::size_t>(tope));
     if (std::fgets(buf, tope, f) == nullptr) {
         buf[0] = '\0';
         return false;
     }
-    std::size_t n = std::strlen(buf);
-    if (n > 0 && buf[n - 1] == '\n') {
-        buf[n - 1] = '\0';
+    if (auto* nl = static_cast<char*>(std::memchr(buf, '\n', static_cast<std::size_t>(tope)))) {
+        *nl = '\0';
         return true;
     }
     // No line end yet: the end of the file, or the rest of a longer line,
     // which is read and dropped.
     char resto[256];
-    while (std::fgets(resto, sizeof resto, f) != nullptr) {
-        std::size_t m = std::strlen(resto);
-        bool fin = m > 0 && resto[m - 1] == '\n';
-        if (larga != nullptr && (m > 1 || !fin)) *larga = true;
+    for (;;) {
+        std::memset(resto, 0, sizeof resto);
+        if (std::fgets(resto, sizeof resto, f) == nullptr) break;
+        const auto* nl = static_cast<const char*>(std::memchr(resto, '\n', sizeof resto));
+        bool fin = nl != nullptr;
+        // Anything but a bare line end is a dropped rest.
+        if (larga != nullptr && (!fin || nl != resto)) *larga = true;
         if (fin) break;
     }
     return true;
