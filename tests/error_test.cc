@@ -251,14 +251,14 @@ TEST_F(Error, SysopPorDefectoSinDatosDeFbb) {
 
 TEST_F(Error, NumerosSinTextoPropio) {
     datos_leidos(1);
-    for (std::uint16_t n : {12, 14}) {
+    for (std::uint16_t n : {12, 99}) {
         talmir::valor_salida = 2;
         talmir::error(n, 0, r_buf);
         EXPECT_EQ(talmir::valor_salida, 0);
     }
     talmir::error(0, 0, r_buf);
     EXPECT_EQ(importado(), correo("N0SYS", estacion, "*** ERROR 00112: Not identified") +
-                               correo("N0SYS", estacion, "*** ERROR 00114: Not identified"));
+                               correo("N0SYS", estacion, "*** ERROR 00199: Not identified"));
     EXPECT_FALSE(marca(0));
 }
 
@@ -273,7 +273,7 @@ struct Salida {
 void comprueba_salidas(char* r_buf) {
     const Salida casos[] = {
         {1, 0, 0},  {2, 0, 0},  {3, 0, 0},  {5, 0, 0},  {6, 0, 0},  {8, 0, 0},
-        {9, 0, 2},  {10, 0, 2}, {11, 0, 2}, {12, 0, 0}, {13, 0, 0}, {99, 0, 0},
+        {9, 0, 2},  {10, 0, 2}, {11, 0, 2}, {12, 0, 0}, {13, 0, 0}, {14, 0, 2}, {99, 0, 0},
         {4, -1, 2}, {7, -1, 2}, {4, 0, 3},  {7, 1, 3},
     };
     for (const auto& c : casos) {

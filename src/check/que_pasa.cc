@@ -9,6 +9,7 @@
 
 #include "auth/password.h"
 #include "check/escucha.h"
+#include "check/fbb_instalado.h"
 #include "check/revisa.h"
 #include "config/config.h"
 #include "driver/acceso.h"
@@ -344,6 +345,8 @@ int Camino::ejecuta(bool nuevo) {
 
     linea(texto("%s-%d on port %d, FBB flags %u%s", usuario.id, usuario.ssid, usuario.puerto,
                 usuario.mascara, nuevo ? ", new user" : ""));
+    const std::string fbb_inseguro = aviso_fbb_instalado();
+    if (!fbb_inseguro.empty()) en(FBB_XFBBD, 0, "warning: " + fbb_inseguro);
 
     if (nuevo) {
         escucha.limpia();

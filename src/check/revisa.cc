@@ -22,6 +22,7 @@
 
 #include "auth/password.h"
 #include "check/escucha.h"
+#include "check/fbb_instalado.h"
 #include "check/patron.h"
 #include "config/config.h"
 #include "config/fbb_conf.h"
@@ -957,6 +958,8 @@ int Revision::ejecuta() {
     if (ruta_config(ruta, sizeof ruta, "config.prt")) inf_.fichero(ruta);
     if (ruta_config(ruta, sizeof ruta, "users.prt")) inf_.fichero(ruta);
     revisa_fbb();
+    const std::string fbb_inseguro = aviso_fbb_instalado();
+    if (!fbb_inseguro.empty()) inf_.aviso(FBB_XFBBD, 0, fbb_inseguro);
     if (!lee_config()) {
         lee_usuarios();
         inalcanzables();

@@ -22,6 +22,10 @@ const char* const FBB_LOCK_IN = TALMIR_ROOT "/var/ax25/fbb/mail/mail.lck";
 const char* const FBB_SYSTEM = TALMIR_ROOT "/etc/ax25/fbb/";
 const char* const FBB_DATADIR = TALMIR_ROOT "/var/ax25/fbb/";
 
+const char* const FBB_XFBBD = TALMIR_ROOT "/usr/sbin/xfbbd";
+const char* const DPKG_STATUS = TALMIR_ROOT "/var/lib/dpkg/status";
+const char* const DIR_PROC = "/proc";
+
 const char* ruta_fbb_conf() {
     const char* var = std::getenv("FBBCONF");
     // An empty value names no file: the build's path counts then.

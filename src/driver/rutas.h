@@ -16,6 +16,15 @@ extern const char* const FBB_LOCK_IN;  // /var/ax25/fbb/mail/mail.lck
 extern const char* const FBB_SYSTEM;   // /etc/ax25/fbb/
 extern const char* const FBB_DATADIR;  // /var/ax25/fbb/
 
+// The installed FBB, as talmir-check looks at it: FBB's daemon and the
+// package database that names its version.
+extern const char* const FBB_XFBBD;    // /usr/sbin/xfbbd
+extern const char* const DPKG_STATUS;  // /var/lib/dpkg/status
+
+// The kernel's process table, where the command of the run's parent shell is
+// read. It is the running system's own: never under TALMIR_ROOT.
+extern const char* const DIR_PROC;  // /proc
+
 // The FBB configuration to read: the value of FBBCONF, FBB's own way of
 // naming it (inherited from FBB, used as written), or else FBB_CONF.
 const char* ruta_fbb_conf();

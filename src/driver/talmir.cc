@@ -3,6 +3,7 @@
 #include <strings.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstring>
 #include <ctime>
 
@@ -12,6 +13,7 @@
 #include "driver/acceso.h"
 #include "driver/estado.h"
 #include "driver/global.h"
+#include "driver/inyeccion.h"
 #include "driver/rutas.h"
 #include "driver/utils.h"
 #include "texts/correo.h"
@@ -130,6 +132,15 @@ int talmir_main(int argc, char** argv) {
     // A station's line.
     correo_pendiente(r_buf);
     if (static_cast<std::uint8_t>(almacena_arg(argc, argv)) == 255) return 2;
+
+    // A run that carries a typed line may have had it run by FBB's shell. The
+    // report goes first: under a pipe, the output's reader may be gone.
+    if ((usuario.llamada > 0 || usuario.nuevo == -1) && busca_inyeccion() == 1) {
+        rechaza_inyeccion(r_buf);
+        (void)std::signal(SIGPIPE, SIG_IGN);
+        escribe_salida(r_buf);
+        return valor_salida;
+    }
 
     if (usuario.nuevo == -1) {
         resp_fwd(r_buf);

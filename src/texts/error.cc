@@ -14,6 +14,7 @@
 #include "config/config.h"
 #include "driver/acceso.h"
 #include "driver/global.h"
+#include "driver/inyeccion.h"
 #include "driver/rutas.h"
 #include "driver/utils.h"
 #include "texts/correo.h"
@@ -68,6 +69,12 @@ void compone_mensaje(std::uint16_t num_error, std::uint16_t linea, char* mensaje
             break;
         case 13:
             copia(mensaje, size, lenguaje[10]);
+            break;
+        case ERR_INYECCION:
+            // In English whatever the language file: its layout is fixed.
+            formatea(mensaje, size,
+                     "Shell syntax in the station's line, run by FBB's shell before talmir: %s",
+                     linea_inyectada);
             break;
         default:
             copia(mensaje, size, lenguaje[11]);
@@ -150,6 +157,7 @@ void fija_salida(std::uint16_t num_error, char* r_buf) {
         case 9:
         case 10:
         case 11:
+        case ERR_INYECCION:
             valor_salida = SALIDA_DESCONECTA;
             break;
         case 4:

@@ -6,6 +6,9 @@
 
 namespace talmir {
 
+// A station's line that FBB's shell ran as shell syntax (driver/inyeccion.h).
+inline constexpr std::uint16_t ERR_INYECCION = 14;
+
 void error(std::uint16_t num_error, std::uint16_t linea, char* r_buf);
 // A listener that takes every error in place of the error routine, which then
 // writes, marks, mails and decides nothing, and removes no marker: set by the
