@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/disco.h"
 #include "driver/global.h"
 #include "driver/utils.h"
 #include "entorno.h"

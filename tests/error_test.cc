@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/disco.h"
 #include "driver/global.h"
 #include "driver/utils.h"
 #include "entorno.h"
@@ -273,8 +274,8 @@ struct Salida {
 void comprueba_salidas(char* r_buf) {
     const Salida casos[] = {
         {1, 0, 0},  {2, 0, 0},  {3, 0, 0},  {5, 0, 0},  {6, 0, 0},  {8, 0, 0},
-        {9, 0, 2},  {10, 0, 2}, {11, 0, 2}, {12, 0, 0}, {13, 0, 0}, {14, 0, 2}, {99, 0, 0},
-        {4, -1, 2}, {7, -1, 2}, {4, 0, 3},  {7, 1, 3},
+        {9, 0, 2},  {10, 0, 2}, {11, 0, 2}, {12, 0, 0}, {13, 0, 0}, {14, 0, 2},
+        {99, 0, 0}, {4, -1, 2}, {7, -1, 2}, {4, 0, 3},  {7, 1, 3},
     };
     for (const auto& c : casos) {
         SCOPED_TRACE(std::to_string(c.num) + " new " + std::to_string(c.nuevo));

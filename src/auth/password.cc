@@ -2,10 +2,6 @@
 // TABLE and MD.
 #include "auth/password.h"
 
-#include <fcntl.h>
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -14,6 +10,7 @@
 #include "auth/md5c.h"
 #include "config/config.h"
 #include "driver/acceso.h"
+#include "driver/disco.h"
 #include "driver/global.h"
 #include "driver/rutas.h"
 #include "driver/utils.h"
@@ -78,7 +75,7 @@ bool hay_password(std::size_t n) {
     // A refusal is a final outcome: no challenge of an earlier run stays.
     char ruta[RUTA_MAX];
     // One that cannot be removed is overwritten by the next first call.
-    if (usuario.llamada != 0 && ruta_reto(ruta, sizeof ruta)) (void)std::remove(ruta);
+    if (usuario.llamada != 0 && ruta_reto(ruta, sizeof ruta)) borra(ruta);
     valor_salida = SALIDA_DESCONECTA;
     return false;
 }
@@ -166,18 +163,8 @@ bool ruta_reto(char* ruta, std::size_t size) {
 
 bool escribe_reto(const char* contenido, std::size_t n) {
     char ruta[RUTA_MAX];
-    char temporal[RUTA_MAX];
-    if (!ruta_reto(ruta, sizeof ruta)) return false;
-    if (!formatea(temporal, sizeof temporal, "%s.XXXXXX", ruta)) return false;
-    // mkstemp creates the file with mode 0600: the file may hold a pass
-    // phrase in clear, and it replaces the old one in a single step.
-    int fd = mkostemp(temporal, O_CLOEXEC);
-    if (fd < 0) return false;
-    bool ok = escribe_todo(fd, contenido, n);
-    if (close(fd) != 0) ok = false;
-    if (ok && std::rename(temporal, ruta) != 0) ok = false;
-    if (!ok) unlink(temporal);
-    return ok;
+    // Mode 0600, in one step: the file may hold a pass phrase in clear.
+    return ruta_reto(ruta, sizeof ruta) && reemplaza(ruta, std::string_view(contenido, n));
 }
 
 void password_frase(char* r_buf) {

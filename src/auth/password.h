@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdio>
 
+#include "driver/disco.h"
 #include "driver/utils.h"
 
 namespace talmir {

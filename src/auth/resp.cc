@@ -8,6 +8,7 @@
 
 #include "auth/password.h"
 #include "config/config.h"
+#include "driver/disco.h"
 #include "driver/global.h"
 #include "driver/utils.h"
 #include "texts/error.h"
@@ -143,7 +144,7 @@ void rechazado(const Reto& reto, const char* ruta, char* r_buf) {
     rbuf_add(r_buf, " ");
     // A challenge that cannot be removed is overwritten by the next first
     // call: the verdict stands either way.
-    (void)std::remove(ruta);
+    borra(ruta);
     if (cfg.log_nopas) lognopas();
     if (reto.tipo != TIPO_FORWARD && restringido() &&
         (cfg.sec_ops & (SEC_FALLO_SOLOLEER | SEC_FALLO_RETENIDOS))) {
@@ -190,7 +191,7 @@ void resp_usr(char* r_buf) {
     std::memset(reto.pas_tmp, 0, sizeof reto.pas_tmp);
 
     if (correcto) {
-        (void)std::remove(ruta);  // as in rechazado
+        borra(ruta);  // as in rechazado
         aceptado(reto, correcto_md, r_buf);
         return;
     }

@@ -1,6 +1,7 @@
 #include "check/escucha.h"
 
 #include "check/informe.h"
+#include "driver/disco.h"
 #include "driver/global.h"
 #include "driver/rutas.h"
 #include "driver/utils.h"

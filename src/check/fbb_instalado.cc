@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "check/informe.h"
+#include "driver/disco.h"
 #include "driver/rutas.h"
 #include "driver/utils.h"
 

@@ -13,6 +13,7 @@
 #include "check/revisa.h"
 #include "config/config.h"
 #include "driver/acceso.h"
+#include "driver/disco.h"
 #include "driver/global.h"
 #include "driver/rutas.h"
 #include "driver/talmir.h"

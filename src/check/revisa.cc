@@ -26,6 +26,7 @@
 #include "check/patron.h"
 #include "config/config.h"
 #include "config/fbb_conf.h"
+#include "driver/disco.h"
 #include "driver/global.h"
 #include "driver/rutas.h"
 #include "driver/utils.h"

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "config/fbb_conf.h"
+#include "driver/disco.h"
 #include "driver/global.h"
 #include "driver/rutas.h"
 #include "driver/utils.h"

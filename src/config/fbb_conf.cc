@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "driver/disco.h"
 #include "driver/utils.h"
 
 namespace talmir {

@@ -6,6 +6,7 @@
 #include <string_view>
 
 #include "config/config.h"
+#include "driver/disco.h"
 #include "driver/global.h"
 #include "driver/utils.h"
 

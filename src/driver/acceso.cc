@@ -3,6 +3,7 @@
 #include "auth/forward.h"
 #include "auth/password.h"
 #include "config/config.h"
+#include "driver/disco.h"
 #include "driver/global.h"
 #include "driver/rutas.h"
 #include "driver/utils.h"

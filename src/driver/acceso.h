@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "driver/disco.h"
 #include "driver/utils.h"
 
 namespace talmir {

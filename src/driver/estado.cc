@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "driver/disco.h"
 #include "driver/global.h"
 #include "driver/rutas.h"
 #include "driver/utils.h"
@@ -27,7 +28,8 @@ void avisa(const char* accion, const char* ruta, int err) {
 // does not; an existing marker is left untouched.
 void cambia_marca(const char* ruta, int accion) {
     if (accion == 1) {
-        if (existe(ruta) && unlink(ruta) != 0) avisa("remove", ruta, errno);
+        // One that another command removed meanwhile is removed all the same.
+        if (existe(ruta) && !borra(ruta) && errno != ENOENT) avisa("remove", ruta, errno);
     } else {
         if (crea_exclusivo(ruta) < 0) avisa("create", ruta, errno);
     }
@@ -37,7 +39,7 @@ void cambia_marca(const char* ruta, int accion) {
 
 void estado_filtro(int accion) {
     char ruta[RUTA_MAX];
-    if (!formatea(ruta, sizeof ruta, "%s/%s", DIR_TRABAJO, "talmir.sta")) {
+    if (!ruta_trabajo(ruta, "talmir.sta")) {
         avisa(accion == 1 ? "remove" : "create", ruta, ENAMETOOLONG);
         return;
     }

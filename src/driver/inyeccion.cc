@@ -13,6 +13,7 @@
 
 #include "auth/password.h"
 #include "config/config.h"
+#include "driver/disco.h"
 #include "driver/global.h"
 #include "driver/rutas.h"
 #include "driver/utils.h"
@@ -160,7 +161,7 @@ void rechaza_inyeccion(char* r_buf) {
     // No challenge is left for a later line to answer; one that cannot be
     // removed is overwritten by the next first call.
     char ruta[RUTA_MAX];
-    if (ruta_reto(ruta, sizeof ruta)) (void)std::remove(ruta);
+    if (ruta_reto(ruta, sizeof ruta)) borra(ruta);
     if (leido_cfg == 0) lee_cfg(r_buf);
     error(ERR_INYECCION, 0, r_buf);
     if (cfg.log_nopas) lognopas();

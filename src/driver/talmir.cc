@@ -11,6 +11,7 @@
 #include "auth/resp.h"
 #include "config/config.h"
 #include "driver/acceso.h"
+#include "driver/disco.h"
 #include "driver/estado.h"
 #include "driver/global.h"
 #include "driver/inyeccion.h"
@@ -157,7 +158,7 @@ int talmir_main(int argc, char** argv) {
         copia(r_buf, RBUF_SIZE, prt_id);
 
         char stfich[RUTA_MAX];
-        if (formatea(stfich, sizeof stfich, "%s/%s", DIR_TRABAJO, "talmir.sta") && existe(stfich)) {
+        if (ruta_trabajo(stfich, "talmir.sta") && existe(stfich)) {
             escribe_salida(r_buf);
             return 0;
         }

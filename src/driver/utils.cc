@@ -1,10 +1,5 @@
 #include "driver/utils.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <climits>
 #include <cstdarg>
@@ -52,10 +47,6 @@ std::int32_t random_nb(std::int32_t num) {
 
 void prt_randomize() {
     srandom(static_cast<unsigned>(std::time(nullptr)));
-}
-
-int prt_mkdir(const char* filename) {
-    return mkdir(filename, 0777) == 0 ? 0 : -1;
 }
 
 std::int32_t a_numero(const char* texto) {
@@ -168,67 +159,6 @@ void rbuf_add_fichero(char* r_buf, std::FILE* f) {
         rbuf_add(r_buf, std::string_view(trozo, strnlen(trozo, n)));
         if (strnlen(r_buf, RBUF_SIZE) >= RBUF_SIZE - 1) break;
     }
-}
-
-bool existe(const char* ruta) {
-    return access(ruta, F_OK) == 0;
-}
-
-int crea_exclusivo(const char* ruta, unsigned modo) {
-    int fd = open(ruta, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, static_cast<mode_t>(modo));
-    if (fd < 0) return errno == EEXIST ? 0 : -1;
-    close(fd);
-    return 1;
-}
-
-bool escribe_todo(int fd, const void* datos, std::size_t n) {
-    const char* p = static_cast<const char*>(datos);
-    while (n > 0) {
-        ssize_t w = write(fd, p, n);
-        if (w < 0) {
-            if (errno == EINTR) continue;
-            return false;
-        }
-        if (w == 0) return false;
-        p += w;
-        n -= static_cast<std::size_t>(w);
-    }
-    return true;
-}
-
-bool anexa_entero(int fd, const void* datos, std::size_t n) {
-    struct stat antes;
-    if (fstat(fd, &antes) != 0) return escribe_todo(fd, datos, n);
-    const char* p = static_cast<const char*>(datos);
-    std::size_t escrito = 0;
-    while (escrito < n) {
-        ssize_t w = write(fd, p + escrito, n - escrito);
-        if (w < 0 && errno == EINTR) continue;
-        if (w <= 0) break;
-        escrito += static_cast<std::size_t>(w);
-    }
-    if (escrito == n) return true;
-    // The file ends with this writer's bytes only if it grew by them alone.
-    struct stat despues;
-    if (escrito > 0 && fstat(fd, &despues) == 0 &&
-        despues.st_size == antes.st_size + static_cast<off_t>(escrito) &&
-        ftruncate(fd, antes.st_size) != 0) {
-        // Nothing more can be done: the write is reported as failed.
-    }
-    return false;
-}
-
-int bloquea(int fd, int operacion) {
-    int r;
-    while ((r = flock(fd, operacion)) != 0 && errno == EINTR) {
-    }
-    return r;
-}
-
-bool es_el_mismo(int fd, const char* ruta) {
-    struct stat abierto, nombrado;
-    if (fstat(fd, &abierto) != 0 || stat(ruta, &nombrado) != 0) return false;
-    return abierto.st_dev == nombrado.st_dev && abierto.st_ino == nombrado.st_ino;
 }
 
 bool lee_linea(std::FILE* f, char* buf, std::size_t size, bool* larga) {
@@ -359,43 +289,6 @@ std::size_t lee_palabra(const char** p, char* out, std::size_t size) {
     if (size > 0) copia(out, size, std::string_view(inicio, n));
     *p = s;
     return n;
-}
-
-Archivo& Archivo::operator=(Archivo&& o) noexcept {
-    if (this != &o) {
-        cierra();
-        f_ = o.f_;
-        o.f_ = nullptr;
-    }
-    return *this;
-}
-
-Archivo Archivo::abre(const char* ruta, const char* modo) {
-    // "t" is a DOS-ism that some callers keep for clarity; POSIX ignores it.
-    char m[8];
-    std::size_t j = 0;
-    for (const char* p = modo; *p != '\0' && j + 2 < sizeof m; ++p) {
-        if (*p != 't') m[j++] = *p;
-    }
-    m[j++] = 'e';  // close on exec
-    m[j] = '\0';
-    std::FILE* f = std::fopen(ruta, m);
-    // A directory opens for reading but reads nothing: it is no file of the
-    // program, and counts as one that cannot be opened.
-    struct stat st;
-    if (f != nullptr && fstat(fileno(f), &st) == 0 && S_ISDIR(st.st_mode)) {
-        (void)std::fclose(f);
-        errno = EISDIR;
-        return Archivo();
-    }
-    return Archivo(f);
-}
-
-bool Archivo::cierra() {
-    if (f_ == nullptr) return true;
-    bool ok = std::fclose(f_) == 0;
-    f_ = nullptr;
-    return ok;
 }
 
 }  // namespace talmir

@@ -11,10 +11,6 @@
 
 namespace talmir {
 
-// Room for every path the program builds (terminator included). A path that
-// does not fit is never cut: the file counts as one that cannot be opened.
-inline constexpr std::size_t RUTA_MAX = 256;
-
 // Upper-cases a to z in place (no locale: bytes above 127 stay); returns str.
 char* strupr(char* str);
 // The name cut at its last "." with ".lck" appended (".lck" added when there
@@ -25,8 +21,6 @@ char* lfile(const char* filename);
 std::int32_t random_nb(std::int32_t num);
 // Seeds random() with the time in whole seconds.
 void prt_randomize();
-// mkdir with mode 0777: 0 on success, -1 on failure (an existing one too).
-int prt_mkdir(const char* filename);
 
 // Converts a decimal text: leading white space, one sign, digits up to the
 // first other character (none gives 0), clamped to the signed 32-bit range.
@@ -46,24 +40,6 @@ void rbuf_add(char* r_buf, std::string_view texto);
 void rbuf_addf(char* r_buf, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
 // Appends the whole rest of an open file to the response buffer, as read.
 void rbuf_add_fichero(char* r_buf, std::FILE* f);
-
-// True when the path exists (a path that cannot be tested counts as absent).
-bool existe(const char* ruta);
-// Creates an empty file exclusively with the given mode. Returns 1 when this
-// call created it, 0 when it existed already, -1 on another failure.
-int crea_exclusivo(const char* ruta, unsigned modo = 0666);
-// Writes all of the bytes, retrying short writes and EINTR.
-bool escribe_todo(int fd, const void* datos, std::size_t n);
-// Appends all of the bytes to a file opened with O_APPEND, or none: when the
-// write stops part way (a full disk), the part written is cut off again,
-// provided that no other writer has appended after it meanwhile.
-bool anexa_entero(int fd, const void* datos, std::size_t n);
-
-// flock, retried when a signal interrupts it: 0 or -1.
-int bloquea(int fd, int operacion);
-// True when the open file is still the one that the path names (it has been
-// neither renamed nor deleted since it was opened).
-bool es_el_mismo(int fd, const char* ruta);
 
 // Reads one line of a text file into buf (at most size-1 characters, without
 // the line end). The rest of a longer line is read and dropped; *larga tells
@@ -137,30 +113,6 @@ class LectorLineas {
     std::uint64_t base_ = 0;  // offset in the file of datos_[0]
     char corte_[VISTA_MAX];   // the start of a line longer than the buffer
     char datos_[32768];
-};
-
-// A FILE* that closes itself.
-class Archivo {
-   public:
-    Archivo() = default;
-    explicit Archivo(std::FILE* f) : f_(f) {}
-    Archivo(const Archivo&) = delete;
-    Archivo& operator=(const Archivo&) = delete;
-    Archivo(Archivo&& o) noexcept : f_(o.f_) { o.f_ = nullptr; }
-    Archivo& operator=(Archivo&& o) noexcept;
-    ~Archivo() { cierra(); }
-
-    // Every file of the program is opened through here. A directory does
-    // not open.
-    static Archivo abre(const char* ruta, const char* modo);
-
-    std::FILE* get() const { return f_; }
-    explicit operator bool() const { return f_ != nullptr; }
-    // Closes now; false when the close reported an error.
-    bool cierra();
-
-   private:
-    std::FILE* f_ = nullptr;
 };
 
 }  // namespace talmir

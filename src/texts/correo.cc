@@ -9,15 +9,9 @@
 // again. Nothing is lost and nothing is moved twice.
 #include "texts/correo.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstdio>
-
 #include "config/config.h"
+#include "driver/disco.h"
+#include "driver/disco_simulado.h"
 #include "driver/global.h"
 #include "driver/rutas.h"
 #include "driver/utils.h"
@@ -32,104 +26,31 @@ constexpr const char* kApartado = "mail.prt.mov";
 // Times a writer opens "mail.prt" again when it was moved under it.
 constexpr int kReintentos = 10;
 
-bool ruta_trabajo(char* ruta, const char* nombre) {
-    return formatea(ruta, RUTA_MAX, "%s/%s", DIR_TRABAJO, nombre);
+// How the pending file is appended to: created when missing, under its
+// flock, reopened when the mover took it aside meanwhile.
+Anexo anexo_pendiente() {
+    Anexo a;
+    a.crea = true;
+    a.cerrojo = Anexo::Cerrojo::exclusivo;
+    a.reintentos = kReintentos;
+    a.corte = Anexo::Corte::propio;
+    return a;
 }
 
-int abre_anexo(const char* ruta) {
-    return open(ruta, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0666);
-}
-
-void cierra_fd(int* fd) {
-    if (*fd >= 0) close(*fd);
-    *fd = -1;
-}
-
-// Appends the text in one write; on failure the file is cut back to its
-// former size so that no half message stays behind.
-bool anexa(int fd, const std::string& texto) {
-    if (texto.empty()) return true;
-    struct stat st;
-    bool medido = fstat(fd, &st) == 0;
-    if (escribe_todo(fd, texto.data(), texto.size())) return true;
-    if (medido && ftruncate(fd, st.st_size) != 0) {
-        // Nothing more can be done: the write has been reported as failed.
-    }
-    return false;
-}
-
-// Appends the text to "mail.prt" under its flock. *fd may hold the file as
-// opened earlier; it is closed on return.
-bool escribe_pendiente(int* fd, const std::string& texto) {
-    char ruta[RUTA_MAX];
-    if (!ruta_trabajo(ruta, kPendiente)) {
-        cierra_fd(fd);
-        return false;
-    }
-    for (int intento = 0; intento <= kReintentos; ++intento) {
-        if (*fd < 0) *fd = abre_anexo(ruta);
-        if (*fd < 0) return false;
-        if (bloquea(*fd, LOCK_EX) == 0 && es_el_mismo(*fd, ruta)) {
-            bool ok = anexa(*fd, texto);
-            if (close(*fd) != 0) ok = false;
-            *fd = -1;
-            return ok;
-        }
-        // Moved aside by a run that is copying it: take the new one.
-        cierra_fd(fd);
-    }
-    return false;
-}
-
-// Copies what is left of one open file to the end of another, in pieces, so
-// that a pending file of any size needs no more memory than one piece. On
-// failure the import file is cut back to its former size: nothing is copied
-// twice when a later run tries again.
-bool copia_fichero(int origen, int destino) {
-    struct stat st;
-    if (fstat(destino, &st) != 0) return false;
-    char trozo[4096];
-    for (;;) {
-        ssize_t n = read(origen, trozo, sizeof trozo);
-        if (n < 0 && errno == EINTR) continue;
-        if (n == 0) return true;
-        if (n < 0 || !escribe_todo(destino, trozo, static_cast<std::size_t>(n))) {
-            if (ftruncate(destino, st.st_size) != 0) {
-                // Nothing more can be done: the copy is reported as failed.
-            }
-            return false;
-        }
-    }
-}
-
-// Copies the aside file to the end of the import file and deletes it. False
-// (the aside file kept) when it could not be copied whole.
-bool copia_apartado(int fd_import, const char* apartado) {
-    int fd = open(apartado, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return errno == ENOENT;
-    // Waits for a writer that opened "mail.prt" before it was moved.
-    bool ok = bloquea(fd, LOCK_EX) == 0 && copia_fichero(fd, fd_import);
-    if (ok) unlink(apartado);
-    close(fd);
-    return ok;
-}
-
-// True when the path is a regular file that this run can read: only such a
-// pending file is moved aside. Any other (a directory, a file the run may
-// not read) stays under its own name, where the sysop finds it.
-bool se_puede_mover(const char* ruta) {
-    int fd = open(ruta, O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
-    if (fd < 0) return false;
-    struct stat st;
-    bool ok = fstat(fd, &st) == 0 && S_ISREG(st.st_mode);
-    close(fd);
-    return ok;
+// How FBB's import file is appended to: created when missing; cut back
+// fully on failure when this writer holds FBB's lock, else only when no one
+// appended after it.
+Anexo anexo_importacion(bool bloqueo_propio) {
+    Anexo a;
+    a.crea = true;
+    a.corte = bloqueo_propio ? Anexo::Corte::propio : Anexo::Corte::compartido;
+    return a;
 }
 
 }  // namespace
 
 bool abre_mailin(MAILIN* fpmail) {
-    fpmail->fd = -1;
+    fpmail->abierto = false;
     fpmail->pendiente = false;
     fpmail->bloqueo_propio = false;
     fpmail->texto.clear();
@@ -143,42 +64,33 @@ bool abre_mailin(MAILIN* fpmail) {
         ya_bloqueado = 1;
         char ruta[RUTA_MAX];
         if (!ruta_trabajo(ruta, kPendiente)) return false;
-        bool creado = false;
-        int fd = open(ruta, O_WRONLY | O_APPEND | O_CLOEXEC);
-        if (fd < 0 && errno == ENOENT) {
-            fd = open(ruta, O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-            creado = fd >= 0;
-        }
-        if (fd < 0) fd = abre_anexo(ruta);  // made meanwhile by another run
-        if (fd < 0) return false;
         // The pending file named as FBB's import: writing it now would write
         // under the lock someone else holds. Neither can be had, and nothing
         // is left of the attempt.
-        if (es_el_mismo(fd, infbbs.fch_correo)) {
-            close(fd);
-            if (creado) unlink(ruta);
-            return false;
-        }
-        fpmail->fd = fd;
+        Anexo a = anexo_pendiente();
+        a.cerrojo = Anexo::Cerrojo::ninguno;
+        a.distinto_de = infbbs.fch_correo;
+        if (anexa(ruta, {}, a) != Anexado::hecho) return false;
+        fpmail->abierto = true;
         fpmail->pendiente = true;
         return true;
     }
     // Created (1), or the lock cannot be made at all (-1): then the message
     // still goes to the import file, without a lock to remove afterwards.
-    int fd = abre_anexo(infbbs.fch_correo);
-    if (fd < 0) {
-        if (bloqueo == 1) unlink(infbbs.fch_bloq_correo);
+    if (anexa(infbbs.fch_correo, {}, anexo_importacion(bloqueo == 1)) != Anexado::hecho) {
+        if (bloqueo == 1) borra(infbbs.fch_bloq_correo);
         return false;
     }
     ya_bloqueado = 0;
-    fpmail->fd = fd;
+    fpmail->abierto = true;
     fpmail->bloqueo_propio = bloqueo == 1;
     return true;
 }
 
 void escribe_mensaje(MAILIN* fpmail, const char* linea_sp, const char* asunto,
                      const std::string& cuerpo) {
-    if (fpmail->fd < 0) return;
+    if (!fpmail->abierto) return;
+    if (simulacion != nullptr) simulacion->mensaje(linea_sp, asunto);
     std::string& t = fpmail->texto;
     t += "#\n";
     t += linea_sp;
@@ -192,18 +104,18 @@ void escribe_mensaje(MAILIN* fpmail, const char* linea_sp, const char* asunto,
 }
 
 bool cierra_mailin(MAILIN* fpmail) {
-    if (fpmail->fd < 0) return false;
+    if (!fpmail->abierto) return false;
     bool ok;
     if (fpmail->pendiente) {
-        ok = escribe_pendiente(&fpmail->fd, fpmail->texto);
+        char ruta[RUTA_MAX];
+        ok = ruta_trabajo(ruta, kPendiente) &&
+             anexa(ruta, fpmail->texto, anexo_pendiente()) == Anexado::hecho;
     } else {
-        ok = fpmail->bloqueo_propio
-                 ? anexa(fpmail->fd, fpmail->texto)
-                 : anexa_entero(fpmail->fd, fpmail->texto.data(), fpmail->texto.size());
-        if (close(fpmail->fd) != 0) ok = false;
-        fpmail->fd = -1;
-        if (fpmail->bloqueo_propio) unlink(infbbs.fch_bloq_correo);
+        ok = anexa(infbbs.fch_correo, fpmail->texto, anexo_importacion(fpmail->bloqueo_propio)) ==
+             Anexado::hecho;
+        if (fpmail->bloqueo_propio) borra(infbbs.fch_bloq_correo);
     }
+    fpmail->abierto = false;
     fpmail->pendiente = false;
     fpmail->bloqueo_propio = false;
     fpmail->texto.clear();
@@ -218,26 +130,22 @@ void correo_pendiente(char* r_buf) {
     if (leido_init == 0 && lee_init(r_buf) != 1) return;
     // Held by FBB or another run (or not to be had): the mail waits.
     if (crea_exclusivo(infbbs.fch_bloq_correo) != 1) return;
-    int fd = abre_anexo(infbbs.fch_correo);
-    if (fd < 0) {
-        unlink(infbbs.fch_bloq_correo);
-        return;
-    }
     // FBB's import named as the pending file or its aside name: the mail
     // cannot be moved into itself (the copy would feed on its own output, or
     // the rename would put the pending file over the import). It stays.
-    if (es_el_mismo(fd, pendiente) || es_el_mismo(fd, apartado)) {
-        close(fd);
-        unlink(infbbs.fch_bloq_correo);
+    if (anexa(infbbs.fch_correo, {}, anexo_importacion(true)) != Anexado::hecho ||
+        mismo_fichero(infbbs.fch_correo, pendiente) || mismo_fichero(infbbs.fch_correo, apartado)) {
+        borra(infbbs.fch_bloq_correo);
         return;
     }
-    // What an earlier run could not copy goes first, in its order.
+    // What an earlier run could not copy goes first, in its order. Only a
+    // pending file that is a regular file this run can read is moved aside:
+    // any other stays under its own name, where the sysop finds it.
     bool ok = true;
-    if (existe(apartado)) ok = copia_apartado(fd, apartado);
-    if (ok && !existe(apartado) && se_puede_mover(pendiente) && rename(pendiente, apartado) == 0)
-        copia_apartado(fd, apartado);
-    close(fd);
-    unlink(infbbs.fch_bloq_correo);
+    if (existe(apartado)) ok = vacia_en(apartado, infbbs.fch_correo);
+    if (ok && !existe(apartado) && es_regular_legible(pendiente) && renombra(pendiente, apartado))
+        vacia_en(apartado, infbbs.fch_correo);
+    borra(infbbs.fch_bloq_correo);
 }
 
 }  // namespace talmir

@@ -9,8 +9,8 @@ namespace talmir {
 // A writer's messages, gathered in memory and handed to FBB in one append
 // when the mail import is closed.
 struct MAILIN {
-    int fd = -1;                  // import file or pending file
-    bool pendiente = false;       // fd is the pending file "mail.prt"
+    bool abierto = false;         // a file to write to was had
+    bool pendiente = false;       // it is the pending file "mail.prt"
     bool bloqueo_propio = false;  // this writer created FBB's lock file
     std::string texto;
 };

@@ -3,16 +3,13 @@
 // the exit code the error calls for.
 #include "texts/error.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "config/config.h"
 #include "driver/acceso.h"
+#include "driver/disco.h"
 #include "driver/global.h"
 #include "driver/inyeccion.h"
 #include "driver/rutas.h"
@@ -98,7 +95,7 @@ void linea_error(std::uint16_t num_error, const char* mensaje, char* buf, std::s
 // report, the last one.
 bool escribe_informe(const char* estacion, const char* linea_err) {
     char ruta[RUTA_MAX];
-    if (!formatea(ruta, sizeof ruta, "%s/%s", DIR_TRABAJO, "error.prt")) return false;
+    if (!ruta_trabajo(ruta, "error.prt")) return false;
     std::string informe = "\n[TALMIR v";
     informe += version;
     informe += "] - ";
@@ -108,15 +105,7 @@ bool escribe_informe(const char* estacion, const char* linea_err) {
     informe += "\n";
     informe += linea_err;
     informe += "\n\n";
-    int fd = open(ruta, O_WRONLY | O_CREAT | O_CLOEXEC | O_NOCTTY, 0666);
-    if (fd < 0) return false;
-    bool ok = bloquea(fd, LOCK_EX) == 0 && ftruncate(fd, 0) == 0 &&
-              escribe_todo(fd, informe.data(), informe.size());
-    if (!ok && ftruncate(fd, 0) != 0) {
-        // Nothing more can be done: the report counts as not written.
-    }
-    if (close(fd) != 0) ok = false;
-    return ok;
+    return reescribe(ruta, informe);
 }
 
 // Reads what the mail needs: FBB's data and, unless the error comes from the
@@ -187,7 +176,7 @@ void borra_marca_error(int num_err) {
     if (oyente_error != nullptr) return;
     char ruta[RUTA_MAX];
     fch_err_tmp(ruta, num_err);
-    if (ruta[0] != '\0') unlink(ruta);
+    if (ruta[0] != '\0') borra(ruta);
 }
 
 void error(std::uint16_t num_error, std::uint16_t linea, char* r_buf) {

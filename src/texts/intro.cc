@@ -8,6 +8,7 @@
 
 #include "config/config.h"
 #include "config/infsys.h"
+#include "driver/disco.h"
 #include "driver/global.h"
 #include "driver/rutas.h"
 #include "driver/utils.h"
@@ -187,7 +188,7 @@ void msg_newusr(char* r_buf) {
     Archivo f = abre_si_cabe(
         formatea(ruta, sizeof ruta, "%s/%s%d.%s", DIR_TRABAJO, "newmsg", usuario.puerto, "prt"),
         ruta);
-    if (!f) f = abre_si_cabe(formatea(ruta, sizeof ruta, "%s/%s", DIR_TRABAJO, "newmsg.prt"), ruta);
+    if (!f) f = abre_si_cabe(ruta_trabajo(ruta, "newmsg.prt"), ruta);
     if (!f) return;
     if (!leido_init && lee_init(r_buf) != 1) return;
 

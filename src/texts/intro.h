@@ -3,6 +3,7 @@
 
 #include <cstdint>
 
+#include "driver/disco.h"
 #include "driver/utils.h"
 
 namespace talmir {

@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "config/config.h"
+#include "driver/disco.h"
 #include "driver/global.h"
 #include "driver/rutas.h"
 #include "driver/utils.h"
@@ -64,7 +65,7 @@ void inic_textos(char* r_buf, const char* file) {
         return;
     }
     char ruta[RUTA_MAX];
-    if (!formatea(ruta, sizeof ruta, "%s/%s", DIR_TRABAJO, file)) return;
+    if (!ruta_trabajo(ruta, file)) return;
     Archivo f = Archivo::abre(ruta, "rt");
     if (!f) return;
 

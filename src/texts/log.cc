@@ -9,10 +9,6 @@
 // overlapping runs never mix. All log writing fails silently.
 #include "texts/log.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -20,6 +16,7 @@
 #include <string_view>
 
 #include "config/config.h"
+#include "driver/disco.h"
 #include "driver/global.h"
 #include "driver/rutas.h"
 #include "driver/utils.h"
@@ -83,83 +80,27 @@ std::string entrada() {
     return linea;
 }
 
-int abre_anexo(const char* ruta) {
-    return open(ruta, O_WRONLY | O_APPEND | O_CLOEXEC | O_NOCTTY);
-}
-
-// For file systems without hard links: the log is created exclusively and
-// gets its header and first entry in one write. Results as crea_log.
-int crea_log_exclusivo(const char* ruta, const std::string& texto) {
-    int fd = open(ruta, O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
-    if (fd < 0) return errno == EEXIST ? 0 : -1;
-    escribe_todo(fd, texto.data(), texto.size());
-    close(fd);
-    return 1;
-}
-
-// Creates the log with its header and first entry in one step: a temporary
-// file in the same directory, linked to the log's name. 1 when created, 0
-// when the name was taken meanwhile, -1 on another failure.
-int crea_log(const char* ruta, const std::string& texto) {
-    static unsigned contador = 0;
-    char tmp[RUTA_MAX];
-    int fd = -1;
-    for (int i = 0; i < LOG_INTENTOS && fd < 0; ++i) {
-        if (!formatea(tmp, sizeof tmp, "%s.%ld.%u.tmp", ruta, static_cast<long>(getpid()),
-                      contador++)) {
-            return -1;
-        }
-        fd = open(tmp, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
-        if (fd < 0 && errno != EEXIST) return -1;
-    }
-    if (fd < 0) return -1;
-    const bool escrito = escribe_todo(fd, texto.data(), texto.size());
-    const bool cerrado = close(fd) == 0;
-    int resultado = -1;
-    bool sin_enlaces = false;
-    if (escrito && cerrado) {
-        if (link(tmp, ruta) == 0) {
-            resultado = 1;
-        } else if (errno == EEXIST) {
-            resultado = 0;
-        } else {
-            sin_enlaces = errno == EPERM || errno == EOPNOTSUPP || errno == EMLINK;
-        }
-    }
-    unlink(tmp);
-    return sin_enlaces ? crea_log_exclusivo(ruta, texto) : resultado;
-}
-
-// Adds one entry to a log, creating it with its header when it is new.
+// Adds one entry to a log, creating it with its header when it is new: the
+// header is written only by the run that creates the file, and always first.
 // Writers share the log (flock LOCK_SH) with one another, while "-log" takes
 // it alone to mail and delete it: an entry goes into the file that bears the
-// log's name when it is written, never into one that "-log" has read.
+// log's name when it is written, never into one that "-log" has read. No
+// half entry stays for the next one to follow.
 void escribe_log(const char* ruta, const char* titulo) {
     const std::string linea = entrada();
+    Anexo como;
+    como.cerrojo = Anexo::Cerrojo::compartido;
+    como.reintentos = LOG_INTENTOS;
     for (int i = 0; i < LOG_INTENTOS; ++i) {
-        int fd = abre_anexo(ruta);
-        if (fd >= 0) {
-            // Deleted by "-log" between the opening and the lock: the entry
-            // goes to the log that follows it.
-            if (bloquea(fd, LOCK_SH) == 0 && !es_el_mismo(fd, ruta)) {
-                close(fd);
-                continue;
-            }
-            // No half entry stays for the next one to follow.
-            anexa_entero(fd, linea.data(), linea.size());
-            close(fd);
-            return;
-        }
-        if (errno != ENOENT) return;
+        if (anexa(ruta, linea, como) != Anexado::sin_fichero) return;
         // No file: this run creates it, unless another one does first.
-        int r = crea_log(ruta, cabecera(titulo) + linea);
-        if (r != 0) return;
+        if (crea_con(ruta, cabecera(titulo) + linea) != 0) return;
     }
 }
 
 void log_rechazo(const char* nombre, int texto) {
     char ruta[RUTA_MAX];
-    if (!formatea(ruta, sizeof ruta, "%s/%s", DIR_TRABAJO, nombre)) return;
+    if (!ruta_trabajo(ruta, nombre)) return;
     escribe_log(ruta, lenguaje[texto]);
 }
 
@@ -189,38 +130,30 @@ std::uint16_t valor_opcion(char c) {
 // written. False when the mail import could not be opened.
 bool envia_log(const char* nombre) {
     char ruta[RUTA_MAX];
-    if (!formatea(ruta, sizeof ruta, "%s/%s", DIR_TRABAJO, nombre)) return true;
-    for (int i = 0; i < LOG_INTENTOS; ++i) {
-        Archivo f = Archivo::abre(ruta, "r");
-        if (!f) return true;
-        // Alone with the log from the reading to the deletion, so that no
-        // entry comes in between; a log that another "-log" has mailed and
-        // deleted meanwhile is not mailed again.
-        if (bloquea(fileno(f.get()), LOCK_EX) == 0 && !es_el_mismo(fileno(f.get()), ruta)) continue;
-        std::string cuerpo;
-        char trozo[4096];
-        std::size_t n;
-        while ((n = std::fread(trozo, 1, sizeof trozo, f.get())) > 0) cuerpo.append(trozo, n);
-        if (std::ferror(f.get())) return true;
-        cuerpo += "\n";
+    if (!ruta_trabajo(ruta, nombre)) return true;
+    // Alone with the log from the reading to the deletion, so that no entry
+    // comes in between; a log that another "-log" has mailed and deleted
+    // meanwhile is not mailed again.
+    Tomado tomado;
+    std::string cuerpo;
+    if (tomado.toma(ruta, &cuerpo, LOG_INTENTOS) != 1) return true;
+    cuerpo += "\n";
 
-        MAILIN correo;
-        if (!abre_mailin(&correo)) return false;
-        char asunto[96];
-        formatea(asunto, sizeof asunto, "%.80s.", lenguaje[17]);
-        const int num = cfg.num_sysop < 5 ? cfg.num_sysop : 5;
-        for (int s = 0; s < num; ++s) {
-            char sysop[sizeof cfg.sysop[s] + 1];
-            copia(sysop, sizeof sysop,
-                  std::string_view(cfg.sysop[s], strnlen(cfg.sysop[s], sizeof cfg.sysop[s])));
-            char linea[64];
-            formatea(linea, sizeof linea, "SP %s < TALMIR", sysop);
-            escribe_mensaje(&correo, linea, asunto, cuerpo);
-        }
-        // A log is deleted only once its mail has been written: never lose one.
-        if (cierra_mailin(&correo)) unlink(ruta);
-        return true;
+    MAILIN correo;
+    if (!abre_mailin(&correo)) return false;
+    char asunto[96];
+    formatea(asunto, sizeof asunto, "%.80s.", lenguaje[17]);
+    const int num = cfg.num_sysop < 5 ? cfg.num_sysop : 5;
+    for (int s = 0; s < num; ++s) {
+        char sysop[sizeof cfg.sysop[s] + 1];
+        copia(sysop, sizeof sysop,
+              std::string_view(cfg.sysop[s], strnlen(cfg.sysop[s], sizeof cfg.sysop[s])));
+        char linea[64];
+        formatea(linea, sizeof linea, "SP %s < TALMIR", sysop);
+        escribe_mensaje(&correo, linea, asunto, cuerpo);
     }
+    // A log is deleted only once its mail has been written: never lose one.
+    if (cierra_mailin(&correo)) tomado.borra();
     return true;
 }
 
@@ -245,7 +178,7 @@ void logcnx(int tipo) {
 
     Indicativo id;
     char dir[RUTA_MAX];
-    if (!formatea(dir, sizeof dir, "%s/%s", DIR_TRABAJO, "logcnx")) return;
+    if (!ruta_trabajo(dir, "logcnx")) return;
     char nombre[sizeof id.t];
     copia(nombre, sizeof nombre, tipo == 0 ? "logcnx" : id.t);
     const char* ext = tipo == 0 ? "prt" : "log";
@@ -281,7 +214,7 @@ int search_logusr(std::uint16_t* log_ops) {
     formatea(completo, sizeof completo, "%s-%d", id.t, usuario.ssid);
 
     char ruta[RUTA_MAX];
-    if (!formatea(ruta, sizeof ruta, "%s/%s", DIR_TRABAJO, "logusr.prt")) return 0;
+    if (!ruta_trabajo(ruta, "logusr.prt")) return 0;
     Archivo f = Archivo::abre(ruta, "r");
     if (!f) return 0;
 
