@@ -3,6 +3,8 @@
 
 #include <cstring>
 #include <string>
+#include <string_view>
+#include <vector>
 
 #include "driver/global.h"
 #include "driver/utils.h"
@@ -141,6 +143,126 @@ TEST_F(InfSys, LangusedWhenFbbDataCannotBeRead) {
     EXPECT_STREQ(nombre, "none");
     // Nothing of the reading reaches the station's buffer.
     EXPECT_EQ(std::memcmp(r_buf, r_buf_antes, sizeof r_buf), 0);
+}
+
+// inf.sys as Debian's FBB 7.0.11 (7.011-2) writes it on each architecture,
+// measured twice: FBB's record type compiled for it with FBB's own flags
+// (sizeof, offsetof) and its xfbbd run under qemu-user, a new station logged
+// in over telnet and given "OL 2" (stored as language 1).
+struct Medida {
+    const char* arquitectura;  // Debian's name
+    int tam_registro;
+    int ofs_lang;
+    int ofs_flags;  // u16
+};
+constexpr Medida kMedidas[] = {
+    {"amd64", 380, 109, 104},
+    {"i386", 360, 93, 88},
+    {"armhf", 360, 93, 88},
+    {"arm64", 380, 109, 104},
+};
+
+// This test program's architecture by Debian's name, or none measured.
+constexpr const char* kArquitectura =
+#if defined(__x86_64__) && !defined(__ILP32__)
+    "amd64";
+#elif defined(__i386__)
+    "i386";
+#elif defined(__arm__) && defined(__ARM_PCS_VFP)
+    "armhf";
+#elif defined(__aarch64__) && !defined(__ILP32__)
+    "arm64";
+#else
+    nullptr;
+#endif
+
+bool igual(const talmir::FormatoInfsys& a, const talmir::FormatoInfsys& b) {
+    return a.tam_registro == b.tam_registro && a.ofs_lang == b.ofs_lang;
+}
+
+// Every layout FBB_INFSYS_LAYOUT names, with the tests' program built for it.
+struct Disposicion {
+    const char* nombre;
+    talmir::FormatoInfsys formato;
+    const char* programa;
+};
+const Disposicion kDisposiciones[] = {
+    {"ilp32", talmir::INFSYS_ILP32, TALMIR_BIN},
+    {"lp64", talmir::INFSYS_LP64, TALMIR_BIN_LP64},
+};
+
+TEST(InfsysNative, MatchesTheRecordMeasuredForThisArchitecture) {
+    if (kArquitectura == nullptr) GTEST_SKIP() << "no inf.sys measured for this architecture";
+    const Medida* m = nullptr;
+    for (const auto& x : kMedidas) {
+        if (std::string_view(x.arquitectura) == kArquitectura) m = &x;
+    }
+    ASSERT_NE(m, nullptr) << kArquitectura;
+    EXPECT_EQ(talmir::INFSYS_NATIVO.tam_registro, m->tam_registro) << kArquitectura;
+    EXPECT_EQ(talmir::INFSYS_NATIVO.ofs_lang, m->ofs_lang) << kArquitectura;
+}
+
+TEST(InfsysLayout, EveryMeasuredRecordHasALayout) {
+    for (const auto& m : kMedidas) {
+        const talmir::FormatoInfsys medido = {m.tam_registro, m.ofs_lang};
+        int cuantas = 0;
+        for (const auto& d : kDisposiciones) cuantas += igual(d.formato, medido) ? 1 : 0;
+        EXPECT_EQ(cuantas, 1) << m.arquitectura;
+        EXPECT_LE(m.tam_registro, talmir::INFSYS_TAM_MAX) << m.arquitectura;
+        // The flags, ON base number and paging lines come just before the language.
+        EXPECT_EQ(m.ofs_flags + 5, m.ofs_lang) << m.arquitectura;
+    }
+    // No two layouts alike, and the native one among them.
+    EXPECT_FALSE(igual(talmir::INFSYS_ILP32, talmir::INFSYS_LP64));
+    int nativas = 0;
+    for (const auto& d : kDisposiciones) nativas += igual(d.formato, talmir::INFSYS_NATIVO) ? 1 : 0;
+    EXPECT_EQ(nativas, 1);
+}
+
+TEST(InfsysLayout, EachLayoutReadsTheLanguageAtItsOffset) {
+    for (const auto& d : kDisposiciones) {
+        SCOPED_TRACE(d.nombre);
+        prueba::Raiz raiz;
+        raiz.fbb_basico();
+        raiz.escribe("etc/ax25/fbb/langue.sys", "# languages\n2 1 1\nENGLISH\nFRANCAIS\nDEUTSCH\n");
+        raiz.config(prueba::config_basica(
+            "", "3", {"OK", "NO", "NO", "NO", "OK", "NO", "NO", "NO", "NO", "NO"}));
+        raiz.escribe(prueba::Raiz::trabajo("intro.prt"), "general\n");
+        raiz.escribe(prueba::Raiz::trabajo("FRANCAIS/intro.prt"), "bonjour\n");
+        raiz.escribe(prueba::Raiz::trabajo("DEUTSCH/intro.prt"), "hallo\n");
+        const std::vector<std::string> args = {"N0CALL-1", "0", "0", "0", "0", "1"};
+
+        // A record of the given size with language 1 at the given offset and
+        // language 2 where each other layout keeps it.
+        auto un_registro = [](const talmir::FormatoInfsys& f, const std::string& indic) {
+            std::string r(f.tam_registro, '\x7f');
+            r.replace(0, 8, std::string(8, '\0'));
+            r.replace(0, indic.size(), indic);
+            r[7] = 1;
+            for (const auto& otra : kDisposiciones) {
+                if (otra.formato.ofs_lang < f.tam_registro) r[otra.formato.ofs_lang] = 2;
+            }
+            r[f.ofs_lang] = 1;
+            return r;
+        };
+        // Three other stations first, so that a wrong record size misses the station.
+        std::string inf;
+        for (const char* otra : {"N0AAA", "N0BBB", "N0CCC"}) inf += un_registro(d.formato, otra);
+        raiz.escribe("var/ax25/fbb/inf.sys", inf + un_registro(d.formato, "N0CALL"));
+        EXPECT_EQ(prueba::ejecuta_programa(d.programa, raiz, args).salida,
+                  prueba::id_linea() + "\nbonjour\n");
+
+        // The same stations in any other layout: this build never finds the station.
+        for (const auto& otra : kDisposiciones) {
+            if (igual(otra.formato, d.formato)) continue;
+            inf.clear();
+            for (const char* o : {"N0AAA", "N0BBB", "N0CCC"}) inf += un_registro(otra.formato, o);
+            raiz.escribe("var/ax25/fbb/inf.sys", inf + un_registro(otra.formato, "N0CALL"));
+            EXPECT_EQ(prueba::ejecuta_programa(d.programa, raiz, args).salida,
+                      prueba::id_linea() + "\ngeneral\n")
+                << otra.nombre;
+        }
+    }
 }
 
 }  // namespace

@@ -12,9 +12,10 @@ struct FormatoInfsys {
     int tam_registro;  // bytes per record
     int ofs_lang;      // offset of the language number
 };
-// FBB built with 32-bit longs and pointers.
+// FBB built with 32-bit longs: Debian's i386 and armhf packages (measured),
+// or an FBB built with THIRTYTWOBITDATA.
 inline constexpr FormatoInfsys INFSYS_ILP32 = {360, 93};
-// FBB built with 64-bit longs (Debian's amd64 package among them).
+// FBB built with 64-bit longs: Debian's amd64 and arm64 packages (measured).
 inline constexpr FormatoInfsys INFSYS_LP64 = {380, 109};
 // Room for a record of either layout.
 inline constexpr int INFSYS_TAM_MAX = 380;
@@ -22,6 +23,21 @@ static_assert(INFSYS_ILP32.ofs_lang < INFSYS_ILP32.tam_registro &&
               INFSYS_LP64.ofs_lang < INFSYS_LP64.tam_registro &&
               INFSYS_ILP32.tam_registro <= INFSYS_TAM_MAX &&
               INFSYS_LP64.tam_registro <= INFSYS_TAM_MAX);
+
+// The layout of an FBB built for the machine this is compiled for, by target
+// architecture as measured with Debian's FBB 7.0.11: 380 bytes on amd64 and
+// arm64, 360 on i386 and armhf. LinFBB declares the record's five longs packed
+// to 2-byte alignment, so the layout depends on the size of long alone: 32-bit
+// ARM, whose EABI aligns 8-byte types where i386 does not, lays it out as i386
+// does. Elsewhere the size of long decides, for the same reason.
+inline constexpr FormatoInfsys INFSYS_NATIVO =
+#if (defined(__x86_64__) || defined(__aarch64__)) && !defined(__ILP32__)
+    INFSYS_LP64;  // amd64, arm64
+#elif defined(__x86_64__) || defined(__aarch64__) || defined(__i386__) || defined(__arm__)
+    INFSYS_ILP32;  // i386, armhf, armel; x32 and arm64's ILP32 ABI (32-bit longs)
+#else
+    sizeof(long) == 8 ? INFSYS_LP64 : INFSYS_ILP32;
+#endif
 
 // The layout this build reads, chosen when it is configured.
 extern const FormatoInfsys INFSYS_FORMATO;
