@@ -12,6 +12,7 @@
 #include <ctime>
 #include <list>
 
+#include "driver/disco.h"
 #include "driver/rutas.h"
 #include "driver/talmir.h"
 #include "driver/utils.h"

@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "driver/disco.h"
 #include "driver/global.h"
 
 namespace fuzz {

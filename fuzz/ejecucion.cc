@@ -28,6 +28,7 @@
 #include <vector>
 
 #include "comun.h"
+#include "driver/disco.h"
 #include "driver/global.h"
 #include "driver/rutas.h"
 

@@ -9,6 +9,7 @@
 
 #include "auth/resp.h"
 #include "comun.h"
+#include "driver/disco.h"
 #include "driver/global.h"
 #include "driver/utils.h"
 
