@@ -12,6 +12,7 @@
 // station's line into the filter's shell command: FbbOriginal shows what
 // that allows; FbbParcheado shows the same lines doing nothing there.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
@@ -646,6 +647,25 @@ TEST_P(FbbReal, ForwardCincoAlSocioQueReta) {
     EXPECT_EQ(llamadas[1], "N2BBS-0 0 3624 -1 1 1 [0123456789] => 0");
 }
 
+// --- FBB's PG programs ------------------------------------------------------
+
+TEST_P(FbbReal, ProgramaPgRecibeLasPalabras) {
+    Bbs bbs(opciones());
+    // A PG program that shows its arguments and ends (exit 0).
+    bbs.escribe("pg/eco", "#!/bin/sh\necho \"$#:$*\"\nexit 0\n");
+    ASSERT_EQ(chmod(bbs.ruta("pg/eco").c_str(), 0755), 0);
+    arranca(bbs, Config());
+    Estacion e;
+    ASSERT_TRUE(e.entra(bbs.puerto(), "N0HLD"));
+    ASSERT_FALSE(prompt(e).empty()) << e.todo();
+    // The callsign, level, flags and record, then the words after the name.
+    e.envia("PG eco hola  mundo");
+    std::string salida = prompt(e);
+    EXPECT_NE(salida.find("6:N0HLD-0 0 3616 0 hola mundo\r\n"), std::string::npos) << salida;
+    e.envia("B");
+    EXPECT_TRUE(e.cierre());
+}
+
 // --- The station's line and FBB's shell -----------------------------------
 // Debian's xfbbd 7.0.11 pastes the line a station types, unquoted, into
 // "cd FDIR ; ./c_filter ARGS LINE </dev/null >FILE" and runs it with popen,
@@ -696,6 +716,29 @@ TEST_F(FbbOriginal, UnaTuberiaEnLaLineaDejaEntrarSinClave) {
                                          "N0NRM-0 0 3616 1 0 1 => 1",
                                          "N0NRM-0 1 3616 1 0 1 x|true => 0",
                                      }));
+}
+
+// FBB's PG command pastes the program's name and the rest of the line the
+// same way, for any station at FBB's prompt, whether the program exists or
+// not.
+TEST_F(FbbOriginal, LaOrdenPgPasaPorElShell) {
+    Bbs bbs(opciones());
+    arranca(bbs, Config());
+    Estacion e;
+    ASSERT_TRUE(e.entra(bbs.puerto(), "N0HLD"));
+    ASSERT_FALSE(prompt(e).empty()) << e.todo();
+    // The name is lowercased and run in FBB's pg directory.
+    e.envia("PG x|true>nombre-de-pg");
+    ASSERT_FALSE(prompt(e).empty()) << e.todo();
+    const std::string a = bbs.ruta("argumento-de-pg");
+    e.envia("PG x $(touch " + a + ")");
+    ASSERT_FALSE(prompt(e).empty()) << e.todo();
+    e.envia("B");
+    EXPECT_TRUE(e.cierre());
+    EXPECT_TRUE(bbs.existe("pg/nombre-de-pg"))
+        << kYaNo << "the PG program's name x|true>nombre-de-pg created nothing";
+    EXPECT_TRUE(bbs.existe("argumento-de-pg"))
+        << kYaNo << "PG x $(touch " << a << ") created nothing";
 }
 
 // The patched xfbbd gives talmir the same lines as words, each quoted for
@@ -754,6 +797,26 @@ TEST_F(FbbParcheado, UnaTuberiaEnLaLineaNoDejaEntrar) {
                                          "N0NRM-0 2 3616 1 0 1 x | touch " + f + " => 1",
                                          "N0NRM-0 3 3616 1 0 1 x|true => 2",
                                      }));
+}
+
+TEST_F(FbbParcheado, LaOrdenPgNoEjecutaNada) {
+    Bbs bbs(opciones());
+    arranca(bbs, Config());
+    Estacion e;
+    ASSERT_TRUE(e.entra(bbs.puerto(), "N0HLD"));
+    ASSERT_FALSE(prompt(e).empty()) << e.todo();
+    const std::string a = bbs.ruta("argumento-de-pg");
+    for (const std::string& linea :
+         {std::string("PG x|true>nombre-de-pg"), "PG x $(touch " + a + ")"}) {
+        e.envia(linea);
+        // No such program: FBB's error, then its prompt.
+        std::string fin = prompt(e);
+        EXPECT_NE(fin.find("is not a valid command."), std::string::npos) << linea << ": " << fin;
+    }
+    e.envia("B");
+    EXPECT_TRUE(e.cierre());
+    EXPECT_FALSE(bbs.existe("pg/nombre-de-pg"));
+    EXPECT_FALSE(bbs.existe("argumento-de-pg"));
 }
 
 // Quotes, globs and variables reach talmir as typed; the answer among them
