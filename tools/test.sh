@@ -5,7 +5,9 @@
 # check of the sources, clang-tidy and cppcheck on src/, the libFuzzer
 # harnesses for a bounded time (tools/fuzz.sh --ci) and the rendering of the
 # manual pages; as root also the package's installation with apt-get, in an
-# overlay of the system.
+# overlay of the system. As root it first builds the patched FBB of
+# platform/fbb (fbb 7.011-2+talmir1, once: build-fbb keeps it), extracted
+# into build-fbb/raiz, so that the end-to-end tests run under it too.
 #
 # Usage: bash tools/test.sh   (as root on a fresh Debian machine: it installs
 # what is missing with apt-get; as another user everything must be there).
@@ -38,6 +40,27 @@ fallos=()
 resumen=()
 total_pasados=0
 total_fallidos=0
+
+# --- The patched FBB for the end-to-end tests ---------------------------------
+# Every e2e scenario runs under the installed xfbbd and under FBB built with
+# platform/fbb's patch, found through TALMIR_FBB_PARCHEADO (the directory the
+# package is extracted into). build-deb.sh installs FBB's build dependencies
+# (as root) and skips the build when build-fbb already holds the package.
+if [ -n "${TALMIR_FBB_PARCHEADO:-}" ]; then
+    resumen+=("patched FBB: $TALMIR_FBB_PARCHEADO (given)")
+elif [ "$(id -u)" = 0 ] && [ -f /etc/debian_version ]; then
+    echo "== The patched FBB: bash platform/fbb/build-deb.sh build-fbb"
+    if deb=$(bash platform/fbb/build-deb.sh build-fbb | tail -n 1) && [ -f "$deb" ]; then
+        rm -rf build-fbb/raiz
+        dpkg-deb -x "$deb" build-fbb/raiz
+        export TALMIR_FBB_PARCHEADO=$PWD/build-fbb/raiz
+        resumen+=("patched FBB: $(basename "$deb") extracted into build-fbb/raiz")
+    else
+        fallos+=("patched FBB: platform/fbb/build-deb.sh")
+    fi
+else
+    resumen+=("patched FBB: not built (needs root): its e2e scenarios are skipped")
+fi
 
 # Configures, builds and runs ctest in one build directory.
 suite() {  # name build-dir cmake-options...

@@ -4,7 +4,15 @@
 // the station sees (talmir's texts exactly, FBB's own where it matters) and
 // what FBB did: every run of the filter with its arguments and exit code, as
 // xfbbd -v logs them, the messages it imported, the messages it held.
+//
+// Every scenario runs under two FBBs: the installed xfbbd of Debian's fbb
+// 7.011-2 (Original) and the same package built with platform/fbb's patch
+// (Parcheado: fbb 7.011-2+talmir1 extracted into the directory that
+// TALMIR_FBB_PARCHEADO names; skipped without it). The original pastes the
+// station's line into the filter's shell command: FbbOriginal shows what
+// that allows; FbbParcheado shows the same lines doing nothing there.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
@@ -49,6 +57,9 @@ const char kUsuarios[] =
     "-\n"
     "N2BBS\n"
     "ALL  FORWARD5  Reenvio55\n"
+    "-\n"
+    "N0FIX\n"
+    "ALL  FIXED     Frase-de-paso9\n"
     "-\n";
 
 // config.prt: built-in texts, sysop N0SYS, the attempts line, the default
@@ -91,12 +102,34 @@ std::string prompt(Estacion& e) {
     });
 }
 
-class FbbReal : public ::testing::Test {
+// The two FBBs every scenario runs under.
+enum class Fbb { Original, Parcheado };
+
+std::string nombre(Fbb f) {
+    return f == Fbb::Original ? "Original" : "Parcheado";
+}
+
+// For GoogleTest's messages and CTest's test names.
+void PrintTo(Fbb f, std::ostream* os) {
+    *os << nombre(f);
+}
+
+class FbbBase : public ::testing::Test {
    protected:
-    void SetUp() override {
-        std::string falta = e2e::falta_fbb();
+    // Skips the test when this FBB is not there.
+    void elige(Fbb f) {
+        fbb_ = f;
+        std::string falta = f == Fbb::Original ? e2e::falta_fbb() : e2e::falta_fbb_parcheado();
         if (!falta.empty()) GTEST_SKIP() << falta;
         RecordProperty("red", e2e::red());
+        RecordProperty("fbb", nombre(f));
+    }
+
+    // A scratch BBS's options that run this FBB.
+    Bbs::Opciones opciones() const {
+        Bbs::Opciones o;
+        if (fbb_ == Fbb::Parcheado) o.raiz_fbb = e2e::raiz_parcheado();
+        return o;
     }
 
     // Lays out talmir's files and starts FBB.
@@ -109,6 +142,26 @@ class FbbReal : public ::testing::Test {
         if (con_info) bbs.talmir("info.prt", kInfo);
         ASSERT_EQ(bbs.arranca(), "") << "network: " << e2e::red();
     }
+
+    Fbb fbb_ = Fbb::Original;
+};
+
+// The scenarios that hold under both FBBs.
+class FbbReal : public FbbBase, public ::testing::WithParamInterface<Fbb> {
+   protected:
+    void SetUp() override { elige(GetParam()); }
+};
+
+// Debian's xfbbd as it is: the station's line goes through the shell.
+class FbbOriginal : public FbbBase {
+   protected:
+    void SetUp() override { elige(Fbb::Original); }
+};
+
+// The patched xfbbd: the station's words reach the filter as data.
+class FbbParcheado : public FbbBase {
+   protected:
+    void SetUp() override { elige(Fbb::Parcheado); }
 };
 
 // A NORMAL or MD challenge as the station reads it.
@@ -157,8 +210,8 @@ bool espera(F cond, int ms) {
 
 // --- NORMAL -----------------------------------------------------------------
 
-TEST_F(FbbReal, NormalRespuestaBuenaYSaludoDeFbb) {
-    Bbs bbs;
+TEST_P(FbbReal, NormalRespuestaBuenaYSaludoDeFbb) {
+    Bbs bbs(opciones());
     arranca(bbs, Config());
     Estacion e;
     ASSERT_TRUE(e.entra(bbs.puerto(), "n0nrm"));
@@ -181,8 +234,8 @@ TEST_F(FbbReal, NormalRespuestaBuenaYSaludoDeFbb) {
                                      }));
 }
 
-TEST_F(FbbReal, NormalMalHastaElRechazo) {
-    Bbs bbs;
+TEST_P(FbbReal, NormalMalHastaElRechazo) {
+    Bbs bbs(opciones());
     arranca(bbs, Config());
     Estacion e;
     ASSERT_TRUE(e.entra(bbs.puerto(), "N0NRM"));
@@ -208,8 +261,8 @@ TEST_F(FbbReal, NormalMalHastaElRechazo) {
                                      }));
 }
 
-TEST_F(FbbReal, NormalRespuestaEntrePalabras) {
-    Bbs bbs;
+TEST_P(FbbReal, NormalRespuestaEntrePalabras) {
+    Bbs bbs(opciones());
     arranca(bbs, Config());
     Estacion e;
     ASSERT_TRUE(e.entra(bbs.puerto(), "N0NRM"));
@@ -230,10 +283,35 @@ TEST_F(FbbReal, NormalRespuestaEntrePalabras) {
                                      }));
 }
 
+// --- FIXED --------------------------------------------------------------
+
+TEST_P(FbbReal, FijaLaFraseEntrePalabras) {
+    Bbs bbs(opciones());
+    arranca(bbs, Config());
+    Estacion e;
+    ASSERT_TRUE(e.entra(bbs.puerto(), "N0FIX"));
+    // The whole pass phrase is asked: the prompt, without a line end.
+    std::string reto = e.hasta("PASSWORD> ");
+    ASSERT_FALSE(reto.empty()) << e.todo();
+    EXPECT_EQ(desde_id(reto), kId + "\r\nPASSWORD> ");
+    // FBB splits the line into words: talmir finds the phrase among them.
+    e.envia("hola  Frase-de-paso9 adios");
+    std::string saludo = prompt(e);
+    ASSERT_FALSE(saludo.empty()) << e.todo();
+    EXPECT_TRUE(luego_saludo(saludo, crlf(std::string("\n") + kIntro)));
+    e.envia("B");
+    EXPECT_TRUE(e.cierre());
+    bbs.para();
+    EXPECT_EQ(bbs.llamadas_filtro(), (std::vector<std::string>{
+                                         "N0FIX-0 0 3616 1 0 1 => 1",
+                                         "N0FIX-0 1 3616 1 0 1 hola Frase-de-paso9 adios => 0",
+                                     }));
+}
+
 // --- MD -----------------------------------------------------------------
 
-TEST_F(FbbReal, MdConElResumenMd5) {
-    Bbs bbs;
+TEST_P(FbbReal, MdConElResumenMd5) {
+    Bbs bbs(opciones());
     arranca(bbs, Config());
     Estacion e;
     ASSERT_TRUE(e.entra(bbs.puerto(), "N0MD"));
@@ -255,8 +333,8 @@ TEST_F(FbbReal, MdConElResumenMd5) {
                                      }));
 }
 
-TEST_F(FbbReal, MdRespuestaLlanaSoloLectura) {
-    Bbs bbs;
+TEST_P(FbbReal, MdRespuestaLlanaSoloLectura) {
+    Bbs bbs(opciones());
     Config c;
     c.intentos = "3 - R";  // a plain answer to MD: let in read-only
     arranca(bbs, c);
@@ -284,8 +362,8 @@ TEST_F(FbbReal, MdRespuestaLlanaSoloLectura) {
 
 // --- Modes without a challenge --------------------------------------------
 
-TEST_F(FbbReal, RetenidosFbbRetieneElMensaje) {
-    Bbs bbs;
+TEST_P(FbbReal, RetenidosFbbRetieneElMensaje) {
+    Bbs bbs(opciones());
     arranca(bbs, Config());
     Estacion e;
     ASSERT_TRUE(e.entra(bbs.puerto(), "N0HLD"));
@@ -309,8 +387,8 @@ TEST_F(FbbReal, RetenidosFbbRetieneElMensaje) {
     EXPECT_EQ(bbs.llamadas_filtro(), (std::vector<std::string>{"N0HLD-0 0 3616 1 0 1 => 4"}));
 }
 
-TEST_F(FbbReal, ExcluidoConSuTextoYDesconectado) {
-    Bbs bbs;
+TEST_P(FbbReal, ExcluidoConSuTextoYDesconectado) {
+    Bbs bbs(opciones());
     arranca(bbs, Config());
     Estacion e;
     ASSERT_TRUE(e.entra(bbs.puerto(), "N0EXC"));
@@ -320,8 +398,8 @@ TEST_F(FbbReal, ExcluidoConSuTextoYDesconectado) {
     EXPECT_EQ(bbs.llamadas_filtro(), (std::vector<std::string>{"N0EXC-0 0 3616 1 0 1 => 2"}));
 }
 
-TEST_F(FbbReal, CerradoConElTextoInformativo) {
-    Bbs bbs;
+TEST_P(FbbReal, CerradoConElTextoInformativo) {
+    Bbs bbs(opciones());
     arranca(bbs, Config());
     Estacion e;
     ASSERT_TRUE(e.entra(bbs.puerto(), "N0CLS"));
@@ -333,8 +411,8 @@ TEST_F(FbbReal, CerradoConElTextoInformativo) {
 
 // --- The sysop's commands ---------------------------------------------------
 
-TEST_F(FbbReal, FiltroApagadoYEncendido) {
-    Bbs bbs;
+TEST_P(FbbReal, FiltroApagadoYEncendido) {
+    Bbs bbs(opciones());
     arranca(bbs, Config());
     e2e::Ejecucion off = bbs.filtro({"-off"});
     EXPECT_EQ(off.codigo, 0);
@@ -365,8 +443,8 @@ TEST_F(FbbReal, FiltroApagadoYEncendido) {
                                      }));
 }
 
-TEST_F(FbbReal, PuertoCerradoConPbbs) {
-    Bbs bbs;
+TEST_P(FbbReal, PuertoCerradoConPbbs) {
+    Bbs bbs(opciones());
     arranca(bbs, Config());
     EXPECT_EQ(bbs.filtro({"-pbbs", "1"}).codigo, 0);
     EXPECT_TRUE(bbs.existe(Bbs::trabajo("1.prt")));
@@ -396,8 +474,8 @@ TEST_F(FbbReal, PuertoCerradoConPbbs) {
 
 // --- FBB's files -----------------------------------------------------------
 
-TEST_F(FbbReal, NombreDePuertoDePortSys) {
-    Bbs bbs;
+TEST_P(FbbReal, NombreDePuertoDePortSys) {
+    Bbs bbs(opciones());
     Config c;
     c.puertos = "TELNET  EXCLUDED\n";  // the telnet port's description
     arranca(bbs, c);
@@ -410,10 +488,10 @@ TEST_F(FbbReal, NombreDePuertoDePortSys) {
     EXPECT_EQ(bbs.llamadas_filtro(), (std::vector<std::string>{"N0OPN-0 0 3616 1 0 1 => 2"}));
 }
 
-TEST_F(FbbReal, NombreDePuertoDePortLSys) {
+TEST_P(FbbReal, NombreDePuertoDePortLSys) {
     // LinFBB takes its ports from port_l.sys before port.sys; here port.sys
     // describes the telnet port otherwise and names another TCP port.
-    Bbs::Opciones o;
+    Bbs::Opciones o = opciones();
     o.port_l = true;
     Bbs bbs(o);
     Config c;
@@ -426,8 +504,8 @@ TEST_F(FbbReal, NombreDePuertoDePortLSys) {
     EXPECT_FALSE(bbs.existe(Bbs::trabajo("error.prt"))) << bbs.lee(Bbs::trabajo("error.prt"));
 }
 
-TEST_F(FbbReal, IdiomaDeInfSysTrasOl) {
-    Bbs bbs;
+TEST_P(FbbReal, IdiomaDeInfSysTrasOl) {
+    Bbs bbs(opciones());
     Config c;
     c.txtlang = "OK";
     arranca(bbs, c);
@@ -459,8 +537,8 @@ TEST_F(FbbReal, IdiomaDeInfSysTrasOl) {
 
 // --- Mail into FBB -------------------------------------------------------------
 
-TEST_F(FbbReal, AvisoDeNuevoUsuarioYErrorLlegadosPorFbb) {
-    Bbs bbs;
+TEST_P(FbbReal, AvisoDeNuevoUsuarioYErrorLlegadosPorFbb) {
+    Bbs bbs(opciones());
     Config c;
     c.msgnewusr = "OK";
     arranca(bbs, c, /*con_info=*/false);  // CLOSED without info.prt: error 9
@@ -525,10 +603,10 @@ TEST_F(FbbReal, AvisoDeNuevoUsuarioYErrorLlegadosPorFbb) {
 
 // --- Forward ------------------------------------------------------------------
 
-TEST_F(FbbReal, ForwardCincoAlSocioQueReta) {
+TEST_P(FbbReal, ForwardCincoAlSocioQueReta) {
     e2e::SocioFalso socio;
     ASSERT_NE(socio.puerto(), 0);
-    Bbs::Opciones o;
+    Bbs::Opciones o = opciones();
     // New users get FBB's sysop flag and sysops its forward commands, so that
     // N0SYS can start the forward at once with FW.
     o.fbb_conf_extra = {"mask = 3624", "security = 0 59 59"};
@@ -568,6 +646,205 @@ TEST_F(FbbReal, ForwardCincoAlSocioQueReta) {
     ASSERT_EQ(llamadas.size(), 2u);
     EXPECT_EQ(llamadas[1], "N2BBS-0 0 3624 -1 1 1 [0123456789] => 0");
 }
+
+// --- FBB's PG programs ------------------------------------------------------
+
+TEST_P(FbbReal, ProgramaPgRecibeLasPalabras) {
+    Bbs bbs(opciones());
+    // A PG program that shows its arguments and ends (exit 0).
+    bbs.escribe("pg/eco", "#!/bin/sh\necho \"$#:$*\"\nexit 0\n");
+    ASSERT_EQ(chmod(bbs.ruta("pg/eco").c_str(), 0755), 0);
+    arranca(bbs, Config());
+    Estacion e;
+    ASSERT_TRUE(e.entra(bbs.puerto(), "N0HLD"));
+    ASSERT_FALSE(prompt(e).empty()) << e.todo();
+    // The callsign, level, flags and record, then the words after the name.
+    e.envia("PG eco hola  mundo");
+    std::string salida = prompt(e);
+    EXPECT_NE(salida.find("6:N0HLD-0 0 3616 0 hola mundo\r\n"), std::string::npos) << salida;
+    e.envia("B");
+    EXPECT_TRUE(e.cierre());
+}
+
+// --- The station's line and FBB's shell -----------------------------------
+// Debian's xfbbd 7.0.11 pastes the line a station types, unquoted, into
+// "cd FDIR ; ./c_filter ARGS LINE </dev/null >FILE" and runs it with popen,
+// taking the shell's exit status for the filter's verdict: a station that
+// talmir holds in a challenge reaches FBB's shell, as root on Debian. These
+// tests show it, and fail saying so once the original FBB stops doing it.
+
+const char kYaNo[] = "the stock FBB no longer runs the station's line through the shell: ";
+
+TEST_F(FbbOriginal, LaLineaDeLaEstacionEjecutaOrdenesEnElShell) {
+    Bbs bbs(opciones());
+    arranca(bbs, Config());
+    Estacion e;
+    ASSERT_TRUE(e.entra(bbs.puerto(), "N0NRM"));
+    ASSERT_TRUE(lee_reto(e).valido()) << e.todo();
+    const std::string a = bbs.ruta("sustitucion"), b = bbs.ruta("comillas-invertidas");
+    // The shell runs both before talmir: their output, none, is the answer.
+    e.envia("$(touch " + a + ")");
+    EXPECT_TRUE(lee_reto(e).valido()) << e.todo();
+    EXPECT_TRUE(bbs.existe("sustitucion")) << kYaNo << "$(touch " << a << ") created nothing";
+    e.envia("`touch " + b + "`");
+    EXPECT_TRUE(lee_reto(e).valido()) << e.todo();
+    EXPECT_TRUE(bbs.existe("comillas-invertidas"))
+        << kYaNo << "`touch " << b << "` created nothing";
+    bbs.para();
+    EXPECT_EQ(bbs.llamadas_filtro(), (std::vector<std::string>{
+                                         "N0NRM-0 0 3616 1 0 1 => 1",
+                                         "N0NRM-0 1 3616 1 0 1 $(touch " + a + ") => 1",
+                                         "N0NRM-0 2 3616 1 0 1 `touch " + b + "` => 1",
+                                     }));
+}
+
+TEST_F(FbbOriginal, UnaTuberiaEnLaLineaDejaEntrarSinClave) {
+    Bbs bbs(opciones());
+    arranca(bbs, Config());
+    Estacion e;
+    ASSERT_TRUE(e.entra(bbs.puerto(), "N0NRM"));
+    ASSERT_TRUE(lee_reto(e).valido()) << e.todo();
+    // "./c_filter ... x | true </dev/null >FILE": FBB reads true's status, 0.
+    e.envia("x|true");
+    std::string saludo = prompt(e);
+    ASSERT_FALSE(saludo.empty()) << kYaNo << "\"x|true\" did not let the station in:\n" << e.todo();
+    EXPECT_NE(saludo.find("N0BBS BBS"), std::string::npos) << saludo;
+    e.envia("B");
+    EXPECT_TRUE(e.cierre());
+    bbs.para();
+    EXPECT_EQ(bbs.llamadas_filtro(), (std::vector<std::string>{
+                                         "N0NRM-0 0 3616 1 0 1 => 1",
+                                         "N0NRM-0 1 3616 1 0 1 x|true => 0",
+                                     }));
+}
+
+// FBB's PG command pastes the program's name and the rest of the line the
+// same way, for any station at FBB's prompt, whether the program exists or
+// not.
+TEST_F(FbbOriginal, LaOrdenPgPasaPorElShell) {
+    Bbs bbs(opciones());
+    arranca(bbs, Config());
+    Estacion e;
+    ASSERT_TRUE(e.entra(bbs.puerto(), "N0HLD"));
+    ASSERT_FALSE(prompt(e).empty()) << e.todo();
+    // The name is lowercased and run in FBB's pg directory.
+    e.envia("PG x|true>nombre-de-pg");
+    ASSERT_FALSE(prompt(e).empty()) << e.todo();
+    const std::string a = bbs.ruta("argumento-de-pg");
+    e.envia("PG x $(touch " + a + ")");
+    ASSERT_FALSE(prompt(e).empty()) << e.todo();
+    e.envia("B");
+    EXPECT_TRUE(e.cierre());
+    EXPECT_TRUE(bbs.existe("pg/nombre-de-pg"))
+        << kYaNo << "the PG program's name x|true>nombre-de-pg created nothing";
+    EXPECT_TRUE(bbs.existe("argumento-de-pg"))
+        << kYaNo << "PG x $(touch " << a << ") created nothing";
+}
+
+// The patched xfbbd gives talmir the same lines as words, each quoted for
+// the shell: nothing runs, the station stays challenged and is refused after
+// its attempts.
+TEST_F(FbbParcheado, LaLineaDeLaEstacionNoEjecutaNada) {
+    Bbs bbs(opciones());
+    arranca(bbs, Config());
+    Estacion e;
+    ASSERT_TRUE(e.entra(bbs.puerto(), "N0NRM"));
+    ASSERT_TRUE(lee_reto(e).valido()) << e.todo();
+    const std::string a = bbs.ruta("sustitucion"), b = bbs.ruta("comillas-invertidas");
+    const std::string c = bbs.ruta("tercera");
+    for (const std::string& linea : {"$(touch " + a + ")", "`touch " + b + "`"}) {
+        e.envia(linea);
+        Reto otro = lee_reto(e);
+        ASSERT_TRUE(otro.valido()) << linea << ": " << e.todo();
+        EXPECT_EQ(otro.texto, otro.linea);
+    }
+    e.envia("$(touch " + c + ")");
+    EXPECT_TRUE(e.cierre()) << e.todo();
+    EXPECT_EQ(e.resto(), "\r\n*** MISTAKEN IDENTITY - DENIED ACCESS!\r\n\r\n");
+    EXPECT_FALSE(bbs.existe("sustitucion"));
+    EXPECT_FALSE(bbs.existe("comillas-invertidas"));
+    EXPECT_FALSE(bbs.existe("tercera"));
+    bbs.para();
+    EXPECT_EQ(bbs.llamadas_filtro(), (std::vector<std::string>{
+                                         "N0NRM-0 0 3616 1 0 1 => 1",
+                                         "N0NRM-0 1 3616 1 0 1 $(touch " + a + ") => 1",
+                                         "N0NRM-0 2 3616 1 0 1 `touch " + b + "` => 1",
+                                         "N0NRM-0 3 3616 1 0 1 $(touch " + c + ") => 2",
+                                     }));
+}
+
+TEST_F(FbbParcheado, UnaTuberiaEnLaLineaNoDejaEntrar) {
+    Bbs bbs(opciones());
+    arranca(bbs, Config());
+    Estacion e;
+    ASSERT_TRUE(e.entra(bbs.puerto(), "N0NRM"));
+    ASSERT_TRUE(lee_reto(e).valido()) << e.todo();
+    const std::string f = bbs.ruta("tuberia");
+    for (const std::string& linea : {std::string("x|true"), "x | touch " + f}) {
+        e.envia(linea);
+        Reto otro = lee_reto(e);
+        ASSERT_TRUE(otro.valido()) << linea << ": " << e.todo();
+        EXPECT_EQ(otro.texto, otro.linea);
+    }
+    e.envia("x|true");
+    EXPECT_TRUE(e.cierre()) << e.todo();
+    EXPECT_EQ(e.resto(), "\r\n*** MISTAKEN IDENTITY - DENIED ACCESS!\r\n\r\n");
+    EXPECT_FALSE(bbs.existe("tuberia"));
+    bbs.para();
+    EXPECT_EQ(bbs.llamadas_filtro(), (std::vector<std::string>{
+                                         "N0NRM-0 0 3616 1 0 1 => 1",
+                                         "N0NRM-0 1 3616 1 0 1 x|true => 1",
+                                         "N0NRM-0 2 3616 1 0 1 x | touch " + f + " => 1",
+                                         "N0NRM-0 3 3616 1 0 1 x|true => 2",
+                                     }));
+}
+
+TEST_F(FbbParcheado, LaOrdenPgNoEjecutaNada) {
+    Bbs bbs(opciones());
+    arranca(bbs, Config());
+    Estacion e;
+    ASSERT_TRUE(e.entra(bbs.puerto(), "N0HLD"));
+    ASSERT_FALSE(prompt(e).empty()) << e.todo();
+    const std::string a = bbs.ruta("argumento-de-pg");
+    for (const std::string& linea :
+         {std::string("PG x|true>nombre-de-pg"), "PG x $(touch " + a + ")"}) {
+        e.envia(linea);
+        // No such program: FBB's error, then its prompt.
+        std::string fin = prompt(e);
+        EXPECT_NE(fin.find("is not a valid command."), std::string::npos) << linea << ": " << fin;
+    }
+    e.envia("B");
+    EXPECT_TRUE(e.cierre());
+    EXPECT_FALSE(bbs.existe("pg/nombre-de-pg"));
+    EXPECT_FALSE(bbs.existe("argumento-de-pg"));
+}
+
+// Quotes, globs and variables reach talmir as typed; the answer among them
+// still counts.
+TEST_F(FbbParcheado, ComillasYComodinesLleganTalCual) {
+    Bbs bbs(opciones());
+    arranca(bbs, Config());
+    Estacion e;
+    ASSERT_TRUE(e.entra(bbs.puerto(), "N0NRM"));
+    Reto r = lee_reto(e);
+    ASSERT_TRUE(r.valido()) << e.todo();
+    std::string respuesta = r.cinco("Secreto7");
+    e.envia("it's * $HOME [a-z]* ~ \\n \"" + respuesta + "\" " + respuesta);
+    std::string saludo = prompt(e);
+    ASSERT_FALSE(saludo.empty()) << e.todo();
+    EXPECT_TRUE(luego_saludo(saludo, crlf(std::string("\n") + kIntro)));
+    e.envia("B");
+    EXPECT_TRUE(e.cierre());
+    bbs.para();
+    EXPECT_EQ(bbs.llamadas_filtro(), (std::vector<std::string>{
+                                         "N0NRM-0 0 3616 1 0 1 => 1",
+                                         "N0NRM-0 1 3616 1 0 1 it's * $HOME [a-z]* ~ \\n \"" +
+                                             respuesta + "\" " + respuesta + " => 0",
+                                     }));
+}
+
+INSTANTIATE_TEST_SUITE_P(Fbb, FbbReal, ::testing::Values(Fbb::Original, Fbb::Parcheado),
+                         [](const ::testing::TestParamInfo<Fbb>& i) { return nombre(i.param); });
 
 int main(int argc, char** argv) {
     // Before any thread: as root, a network namespace of the process's own.

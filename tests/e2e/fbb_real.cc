@@ -138,6 +138,38 @@ void envia_todo(int fd, const std::string& s) {
     }
 }
 
+// The words a shell makes of a command's arguments quoted by the patched
+// FBB: single quotes removed, '\'' for a quote inside a word; words
+// separated by one space.
+std::string palabras_shell(const std::string& s) {
+    std::string r, p;
+    bool hay = false, citado = false;
+    for (std::size_t i = 0; i < s.size(); ++i) {
+        char c = s[i];
+        if (citado) {
+            if (c == '\'') {
+                citado = false;
+            } else {
+                p += c;
+            }
+        } else if (c == '\'') {
+            citado = hay = true;
+        } else if (c == '\\' && i + 1 < s.size()) {
+            p += s[++i];
+            hay = true;
+        } else if (c == ' ' || c == '\t') {
+            if (hay) r += (r.empty() ? "" : " ") + p;
+            p.clear();
+            hay = false;
+        } else {
+            p += c;
+            hay = true;
+        }
+    }
+    if (hay) r += (r.empty() ? "" : " ") + p;
+    return r;
+}
+
 // Words of a text, blanks collapsed.
 std::string palabras(const std::string& s) {
     std::string r, p;
@@ -176,14 +208,41 @@ std::vector<char*> punteros(std::vector<std::string>& v) {
 
 }  // namespace
 
-std::string falta_fbb() {
-    if (access(kXfbbd, X_OK) != 0)
-        return std::string(kXfbbd) +
-               " is not installed (Debian package fbb): nothing to test against";
-    std::string muestra = std::string(kMuestras) + "/langue.sys";
+std::string falta_fbb(const std::string& raiz) {
+    std::string xfbbd = raiz + kXfbbd;
+    if (access(xfbbd.c_str(), X_OK) != 0)
+        return raiz.empty()
+                   ? xfbbd + " is not installed (Debian package fbb): nothing to test against"
+                   : xfbbd + " is missing";
+    std::string muestra = raiz + kMuestras + "/langue.sys";
     if (access(muestra.c_str(), R_OK) != 0)
         return "FBB's sample files are missing (" + muestra + ")";
     return "";
+}
+
+std::string raiz_parcheado() {
+    const char* v = std::getenv(kVarParcheado);
+    std::string r = v != nullptr ? v : "";
+    while (r.size() > 1 && r.back() == '/') r.pop_back();
+    return r;
+}
+
+std::string falta_fbb_parcheado() {
+    std::string raiz = raiz_parcheado();
+    if (raiz.empty())
+        return std::string("no patched FBB: set ") + kVarParcheado +
+               " to the directory where fbb_7.011-2+talmir1_*.deb is extracted "
+               "(bash platform/fbb/build-deb.sh build-fbb, then dpkg-deb -x the .deb into "
+               "build-fbb/raiz; tools/test.sh does both)";
+    std::string falta = falta_fbb(raiz);
+    if (!falta.empty()) return "patched FBB in " + raiz + ": " + falta;
+    if (!con_comillas(raiz))
+        return "patched FBB in " + raiz + ": its xfbbd lacks the marker " + kMarcaComillas;
+    return "";
+}
+
+bool con_comillas(const std::string& raiz) {
+    return lee_fichero(raiz + kXfbbd).find(kMarcaComillas) != std::string::npos;
 }
 
 const std::string& red() {
@@ -223,7 +282,7 @@ int puerto_libre() {
 
 Bbs::Bbs() : Bbs(Opciones()) {}
 
-Bbs::Bbs(const Opciones& o) {
+Bbs::Bbs(const Opciones& o) : raiz_fbb_(o.raiz_fbb), comillas_(con_comillas(o.raiz_fbb)) {
     char plantilla[] = "/tmp/fbbe2e.XXXXXX";
     if (mkdtemp(plantilla) == nullptr) {
         fallo_ = "mkdtemp failed";
@@ -231,7 +290,8 @@ Bbs::Bbs(const Opciones& o) {
     }
     raiz_ = plantilla;
     const std::string sis = ruta("etc/ax25/fbb"), datos = ruta("var/ax25/fbb");
-    if (!copia_arbol(kMuestras, sis)) fallo_ = "cannot copy " + std::string(kMuestras);
+    const std::string muestras = raiz_fbb_ + kMuestras;
+    if (!copia_arbol(muestras, sis)) fallo_ = "cannot copy " + muestras;
     for (int i = 0; i < 10; ++i) {
         crea_dirs(datos + "/mail/mail" + std::to_string(i));
         crea_dirs(datos + "/binmail/mail" + std::to_string(i));
@@ -333,6 +393,7 @@ std::string Bbs::arranca() {
     std::vector<std::string> env = entorno_base(ruta("etc/ax25/fbb/fbb.conf"));
     std::vector<std::string> args = {"xfbbd", "-n", "-v"};
     std::string datos = ruta("var/ax25/fbb"), reg = ruta("xfbbd.log");
+    std::string xfbbd = raiz_fbb_ + kXfbbd;
     pid_t pid = fork();
     if (pid < 0) return "fork failed";
     if (pid == 0) {
@@ -343,7 +404,7 @@ std::string Bbs::arranca() {
         dup2(log, 2);
         auto a = punteros(args);
         auto e = punteros(env);
-        execve(kXfbbd, a.data(), e.data());
+        execve(xfbbd.c_str(), a.data(), e.data());
         _exit(127);
     }
     close(tubo[0]);
@@ -422,7 +483,8 @@ std::string Bbs::registro() const {
 
 std::vector<std::string> Bbs::llamadas_filtro() const {
     // -v logs "Debug: command = {cd FDIR/ ; ./c_filter ARGS </dev/null >...}"
-    // and then "Debug: exit code = N".
+    // and then "Debug: exit code = N". The patched FBB's ARGS end in the
+    // station's words, each quoted for the shell: 'xx' 'it'\''s'.
     std::vector<std::string> r;
     std::string reg = registro(), pendiente;
     std::size_t p = 0;
@@ -435,7 +497,8 @@ std::vector<std::string> Bbs::llamadas_filtro() const {
         std::size_t i = linea.find(orden);
         if (linea.rfind("Debug: command = {", 0) == 0 && i != std::string::npos) {
             std::size_t j = linea.find("</dev/null", i);
-            pendiente = palabras(linea.substr(i + orden.size(), j - i - orden.size()));
+            std::string args = linea.substr(i + orden.size(), j - i - orden.size());
+            pendiente = comillas_ ? palabras_shell(args) : palabras(args);
         } else if (linea.rfind(codigo, 0) == 0 && !pendiente.empty()) {
             r.push_back(pendiente + " => " + palabras(linea.substr(codigo.size())));
             pendiente.clear();

@@ -1,7 +1,10 @@
 // The real FBB for end-to-end tests: a scratch BBS laid out from the sample
 // files of the Debian package fbb, with the tests' talmir as its connection
 // filter, xfbbd started on it, stations that log in over its telnet port, and
-// a fake partner BBS that FBB calls to forward.
+// a fake partner BBS that FBB calls to forward. The FBB is the installed one
+// or another build of the package extracted into a directory (dpkg-deb -x):
+// the patched fbb 7.011-2+talmir1 of platform/fbb, found through
+// TALMIR_FBB_PARCHEADO.
 #pragma once
 
 #include <functional>
@@ -10,12 +13,29 @@
 
 namespace e2e {
 
-// FBB's daemon and the package's sample system files.
+// FBB's daemon and the package's sample system files, under the root of an
+// FBB ("" for the installed package). Nothing else of the package is read at
+// run time: the scratch fbb.conf names every directory xfbbd uses.
 inline constexpr const char kXfbbd[] = "/usr/sbin/xfbbd";
 inline constexpr const char kMuestras[] = "/etc/ax25/fbb";
 
-// Empty when xfbbd and the sample files are there; otherwise why not.
-std::string falta_fbb();
+// The marker in the xfbbd of an FBB whose filter and PG commands get the
+// station's words quoted for the shell (platform/fbb's patch).
+inline constexpr const char kMarcaComillas[] = "fbb-shell-quote-1";
+// The variable naming the directory where the patched package is extracted
+// (tools/test.sh: build-fbb/raiz).
+inline constexpr const char kVarParcheado[] = "TALMIR_FBB_PARCHEADO";
+
+// Empty when xfbbd and the sample files are there under `raiz`; otherwise
+// why not.
+std::string falta_fbb(const std::string& raiz = "");
+// The patched FBB's root, from TALMIR_FBB_PARCHEADO (empty when unset).
+std::string raiz_parcheado();
+// Empty when the patched FBB is there, its xfbbd with the marker; otherwise
+// why not.
+std::string falta_fbb_parcheado();
+// Whether the xfbbd under `raiz` holds the marker of the quoting patch.
+bool con_comillas(const std::string& raiz);
 
 // How the process reached 127.0.0.1: "namespace" (a private network namespace
 // of its own, made in main when running as root) or "loopback" (the machine's
@@ -51,6 +71,8 @@ class Bbs {
         bool port_l = false;
         // The TNC line's description of the telnet port.
         std::string descripcion = "Telnet";
+        // The root of the FBB to run ("" for the installed package).
+        std::string raiz_fbb;
     };
 
     Bbs();
@@ -89,11 +111,16 @@ class Bbs {
 
     // xfbbd's log (standard output and error); complete after para().
     std::string registro() const;
-    // From the log: each run of the filter, as "args... => exit code".
+    // From the log: each run of the filter, as "args... => exit code", the
+    // words as the filter got them (the patched FBB's quoting undone).
     std::vector<std::string> llamadas_filtro() const;
+    // Whether this BBS's xfbbd quotes the station's words for the shell.
+    bool comillas() const { return comillas_; }
 
    private:
     std::string raiz_;
+    std::string raiz_fbb_;
+    bool comillas_ = false;
     std::string fallo_;
     int puerto_ = 0;
     int pid_ = -1;
