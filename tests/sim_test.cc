@@ -489,6 +489,21 @@ TEST(SimDialogo, RespuestasFalsasHastaLaDesconexion) {
         << s.texto;
 }
 
+// Shell syntax typed into the simulator reaches talmir as words, as a
+// quoting FBB passes them: a wrong answer like any other, nothing reported.
+TEST(SimDialogo, SintaxisDelShellEsUnaRespuestaMas) {
+    prueba::Raiz raiz;
+    estacion_normal(raiz);
+    raiz.escribe("shell", "x|true\n$(true) `id`\nx >y &\n");
+    Salida s = sim_corre(raiz.dir(), {"--talmir", TALMIR_BIN, "--dir", raiz.dir(), "--script",
+                                      raiz.ruta("shell"), "N0CALL-0"});
+    EXPECT_EQ(s.codigo, 2) << s.texto;
+    EXPECT_EQ(cuenta(s.texto, "\nPASSWORD> "), 3) << s.texto;
+    EXPECT_NE(s.texto.find("[talmir-sim] run: N0CALL-0 1 0 0 0 1 x|true\n"), std::string::npos);
+    EXPECT_FALSE(raiz.existe(prueba::Raiz::trabajo("error.prt")));
+    EXPECT_FALSE(raiz.existe(prueba::Raiz::trabajo("error14.tmp")));
+}
+
 TEST(SimDialogo, LaEstacionQueSabeSuClaveResponde) {
     prueba::Raiz raiz;
     raiz.fbb_basico();

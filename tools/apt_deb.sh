@@ -19,18 +19,7 @@ if [ "$(id -u)" != 0 ]; then
 fi
 if [ "${1:-}" = --overlay ]; then
     shift
-    capas=$(mktemp -d)
-    trap 'rm -rf "$capas"' EXIT
-    for d in usr var etc; do mkdir -p "$capas/$d/arriba" "$capas/$d/trabajo"; done
-    set +e
-    unshare -m --propagation private bash -c '
-        for d in usr var etc; do
-            mount -t overlay overlay -o "lowerdir=/$d,upperdir=$1/$d/arriba,workdir=$1/$d/trabajo" "/$d" || exit 70
-        done
-        shift
-        exec bash tools/apt_deb.sh "$@"' apt_deb "$capas" "$@"
-    codigo=$?
-    exit $codigo
+    exec bash tools/capas.sh bash tools/apt_deb.sh "$@"
 fi
 DIR=${1:-build-deb}
 if dpkg-query -W -f='${Status}' talmir 2>/dev/null | grep -q 'install ok installed'; then

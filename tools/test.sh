@@ -170,6 +170,21 @@ if [ "$(id -u)" = 0 ] && [ -f /etc/debian_version ]; then
     else
         fallos+=("apt-get install of the package")
     fi
+    # The patched FBB the same way: installed over the stock one, marked,
+    # running, and no longer warned of by talmir-check.
+    shopt -s nullglob
+    fbb_parcheado=(build-fbb/fbb_*+talmir*.deb)
+    shopt -u nullglob
+    if ((${#fbb_parcheado[@]} == 1)); then
+        echo
+        echo "== apt-get install ./${fbb_parcheado[0]} (in an overlay of this system)"
+        if bash tools/capas.sh bash platform/fbb/install-check.sh "${fbb_parcheado[0]}" \
+            build-test/talmir-check; then
+            resumen+=("apt-get: the patched FBB installs, carries its marker and runs")
+        else
+            fallos+=("apt-get install of the patched FBB")
+        fi
+    fi
 fi
 
 echo

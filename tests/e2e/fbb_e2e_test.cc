@@ -16,6 +16,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <filesystem>
 #include <regex>
 #include <string>
 #include <thread>
@@ -675,26 +676,61 @@ TEST_P(FbbReal, ProgramaPgRecibeLasPalabras) {
 
 const char kYaNo[] = "the stock FBB no longer runs the station's line through the shell: ";
 
+// The sysops' mail about a fault: still in FBB's import file, or already
+// taken into FBB's message files.
+bool correo_para_fbb(const Bbs& bbs, const std::string& trozo) {
+    for (const auto& f : std::filesystem::recursive_directory_iterator(
+             bbs.ruta("var/ax25/fbb/mail"),
+             std::filesystem::directory_options::skip_permission_denied)) {
+        if (f.is_regular_file() &&
+            bbs.lee(std::filesystem::relative(f.path(), bbs.raiz()).string()).find(trozo) !=
+                std::string::npos) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// The shell runs the station's commands before talmir; talmir recognises the
+// line from its parent shell, refuses the station and tells the sysops.
 TEST_F(FbbOriginal, LaLineaDeLaEstacionEjecutaOrdenesEnElShell) {
     Bbs bbs(opciones());
     arranca(bbs, Config());
-    Estacion e;
-    ASSERT_TRUE(e.entra(bbs.puerto(), "N0NRM"));
-    ASSERT_TRUE(lee_reto(e).valido()) << e.todo();
     const std::string a = bbs.ruta("sustitucion"), b = bbs.ruta("comillas-invertidas");
-    // The shell runs both before talmir: their output, none, is the answer.
-    e.envia("$(touch " + a + ")");
-    EXPECT_TRUE(lee_reto(e).valido()) << e.todo();
-    EXPECT_TRUE(bbs.existe("sustitucion")) << kYaNo << "$(touch " << a << ") created nothing";
-    e.envia("`touch " + b + "`");
-    EXPECT_TRUE(lee_reto(e).valido()) << e.todo();
-    EXPECT_TRUE(bbs.existe("comillas-invertidas"))
-        << kYaNo << "`touch " << b << "` created nothing";
+    const std::string informe =
+        "*** ERROR 00114: Shell syntax in the station's line, run by FBB's shell before "
+        "talmir: ";
+    {
+        Estacion e;
+        ASSERT_TRUE(e.entra(bbs.puerto(), "N0NRM"));
+        ASSERT_TRUE(lee_reto(e).valido()) << e.todo();
+        e.envia("$(touch " + a + ")");
+        ASSERT_TRUE(e.cierre()) << e.todo();
+        EXPECT_EQ(e.resto(), "\r\n*** MISTAKEN IDENTITY - DENIED ACCESS!\r\n\r\n");
+        EXPECT_TRUE(bbs.existe("sustitucion")) << kYaNo << "$(touch " << a << ") created nothing";
+        EXPECT_NE(bbs.lee(Bbs::trabajo("error.prt")).find(informe + "$(touch " + a + ")"),
+                  std::string::npos)
+            << bbs.lee(Bbs::trabajo("error.prt"));
+        EXPECT_TRUE(correo_para_fbb(bbs, informe + "$(touch " + a + ")"));
+        EXPECT_FALSE(bbs.existe(Bbs::trabajo("N0NRM0.tmp")));
+    }
+    {
+        Estacion e;
+        ASSERT_TRUE(e.entra(bbs.puerto(), "N0NRM"));
+        ASSERT_TRUE(lee_reto(e).valido()) << e.todo();
+        e.envia("`touch " + b + "`");
+        ASSERT_TRUE(e.cierre()) << e.todo();
+        EXPECT_TRUE(bbs.existe("comillas-invertidas"))
+            << kYaNo << "`touch " << b << "` created nothing";
+        EXPECT_NE(bbs.lee(Bbs::trabajo("error.prt")).find(informe + "`touch " + b + "`"),
+                  std::string::npos);
+    }
     bbs.para();
     EXPECT_EQ(bbs.llamadas_filtro(), (std::vector<std::string>{
                                          "N0NRM-0 0 3616 1 0 1 => 1",
-                                         "N0NRM-0 1 3616 1 0 1 $(touch " + a + ") => 1",
-                                         "N0NRM-0 2 3616 1 0 1 `touch " + b + "` => 1",
+                                         "N0NRM-0 1 3616 1 0 1 $(touch " + a + ") => 2",
+                                         "N0NRM-0 0 3616 0 0 1 => 1",
+                                         "N0NRM-0 1 3616 0 0 1 `touch " + b + "` => 2",
                                      }));
 }
 
@@ -711,6 +747,15 @@ TEST_F(FbbOriginal, UnaTuberiaEnLaLineaDejaEntrarSinClave) {
     EXPECT_NE(saludo.find("N0BBS BBS"), std::string::npos) << saludo;
     e.envia("B");
     EXPECT_TRUE(e.cierre());
+    // talmir, whose verdict FBB never read, left no challenge and told the
+    // sysops before it wrote to the pipe.
+    const std::string informe =
+        "*** ERROR 00114: Shell syntax in the station's line, run by FBB's shell before "
+        "talmir: x|true";
+    EXPECT_NE(bbs.lee(Bbs::trabajo("error.prt")).find(informe), std::string::npos)
+        << bbs.lee(Bbs::trabajo("error.prt"));
+    EXPECT_TRUE(correo_para_fbb(bbs, informe));
+    EXPECT_FALSE(bbs.existe(Bbs::trabajo("N0NRM0.tmp")));
     bbs.para();
     EXPECT_EQ(bbs.llamadas_filtro(), (std::vector<std::string>{
                                          "N0NRM-0 0 3616 1 0 1 => 1",
@@ -751,7 +796,9 @@ TEST_F(FbbParcheado, LaLineaDeLaEstacionNoEjecutaNada) {
     ASSERT_TRUE(e.entra(bbs.puerto(), "N0NRM"));
     ASSERT_TRUE(lee_reto(e).valido()) << e.todo();
     const std::string a = bbs.ruta("sustitucion"), b = bbs.ruta("comillas-invertidas");
-    const std::string c = bbs.ruta("tercera");
+    // A name of its own: one made of the password's letters ("tercera" holds
+    // "terce") could be judged the right answer.
+    const std::string c = bbs.ruta("3a");
     for (const std::string& linea : {"$(touch " + a + ")", "`touch " + b + "`"}) {
         e.envia(linea);
         Reto otro = lee_reto(e);
@@ -763,7 +810,7 @@ TEST_F(FbbParcheado, LaLineaDeLaEstacionNoEjecutaNada) {
     EXPECT_EQ(e.resto(), "\r\n*** MISTAKEN IDENTITY - DENIED ACCESS!\r\n\r\n");
     EXPECT_FALSE(bbs.existe("sustitucion"));
     EXPECT_FALSE(bbs.existe("comillas-invertidas"));
-    EXPECT_FALSE(bbs.existe("tercera"));
+    EXPECT_FALSE(bbs.existe("3a"));
     bbs.para();
     EXPECT_EQ(bbs.llamadas_filtro(), (std::vector<std::string>{
                                          "N0NRM-0 0 3616 1 0 1 => 1",
