@@ -117,10 +117,11 @@ TEST_F(Disco, AnexoEnDisco) {
     // one this call created is removed again.
     Anexo distinto = crea;
     ASSERT_EQ(symlink(r("a").c_str(), r("enlace").c_str()), 0);
-    distinto.distinto_de = r("enlace").c_str();
+    const std::string enlace = r("enlace"), b = r("b");
+    distinto.distinto_de = enlace.c_str();
     EXPECT_EQ(talmir::anexa(r("a").c_str(), "three\n", distinto), Anexado::fallo);
     EXPECT_EQ(raiz.lee("a"), "one\ntwo\n");
-    distinto.distinto_de = r("b").c_str();
+    distinto.distinto_de = b.c_str();
     EXPECT_EQ(talmir::anexa(r("b").c_str(), "x", distinto), Anexado::fallo);
     EXPECT_FALSE(raiz.existe("b"));
 
