@@ -16,9 +16,6 @@ namespace talmir {
 
 namespace {
 
-constexpr std::int8_t MODO_FORWARD = 10;
-constexpr std::int8_t MODO_FORWARD5 = 13;
-
 // The hashed text: the ten characters of the challenge and the password.
 std::size_t texto_hash(const char codigo[10], std::string_view pw,
                        unsigned char (&texto)[10 + 300]) {
@@ -54,11 +51,11 @@ void password_forward(char* r_buf) {
     char reto[128];
     formatea(reto, sizeof reto, "XXXXX %s\n%d\n%s ", tmp_md2, TIPO_FORWARD, tmp_md5);
     if (!escribe_reto(reto, std::strlen(reto))) {
-        error(10, 0, r_buf);
+        error(ERR_RETO, 0, r_buf);
         return;
     }
     rbuf_addf(r_buf, "\n![%s]\n", md_str_rnd);
-    borra_marca_error(10);
+    borra_marca_error(ERR_RETO);
     valor_salida = SALIDA_OTRA;
 }
 

@@ -58,7 +58,7 @@ void sortea_digitos(char md_str_rnd[11]) {
 // Writes the challenge file; on failure reports error 10 (exit code 2).
 bool guarda_reto(const char* contenido, std::size_t n, char* r_buf) {
     if (escribe_reto(contenido, n)) return true;
-    error(10, 0, r_buf);
+    error(ERR_RETO, 0, r_buf);
     return false;
 }
 
@@ -82,7 +82,7 @@ bool hay_password(std::size_t n) {
 
 // The challenge has been written and shown: wait for the answer.
 void reto_hecho() {
-    borra_marca_error(10);
+    borra_marca_error(ERR_RETO);
     valor_salida = SALIDA_OTRA;
 }
 
@@ -232,7 +232,7 @@ void password_tabla(char* r_buf) {
     char ruta[RUTA_MAX];
     Archivo f = abre_tabla(ruta);
     if (!f) {
-        error(4, 0, r_buf);
+        error(ERR_TABLA, 0, r_buf);
         return;
     }
     bool hallado = busca_dia(f.get(), hoy);
@@ -253,7 +253,7 @@ void password_tabla(char* r_buf) {
 
     rbuf_addf(r_buf, "\n%s %d %d %d %d %d\n", prompt_tabla, paswd[0] + 1, paswd[1] + 1,
               paswd[2] + 1, paswd[3] + 1, paswd[4] + 1);
-    borra_marca_error(4);
+    borra_marca_error(ERR_TABLA);
     reto_hecho();
 }
 

@@ -75,7 +75,7 @@ bool lee_reto(const char* ruta, Reto* reto, char* r_buf) {
     Archivo f = Archivo::abre(ruta, "rt");
     char linea[301];
     if (!f || !lee_linea(f.get(), linea, sizeof linea)) {
-        error(10, 0, r_buf);
+        error(ERR_RETO, 0, r_buf);
         return false;
     }
     // Line 1: "%s %32s".
@@ -88,14 +88,14 @@ bool lee_reto(const char* ruta, Reto* reto, char* r_buf) {
 
     if (reto->tipo == TIPO_MD || reto->tipo == TIPO_FORWARD) {
         if (!lee_linea(f.get(), linea, sizeof linea)) {
-            error(10, 0, r_buf);
+            error(ERR_RETO, 0, r_buf);
             return false;
         }
         p = linea;
         lee_palabra(&p, reto->pas_md5, sizeof reto->pas_md5);
     }
     f.cierra();
-    borra_marca_error(10);
+    borra_marca_error(ERR_RETO);
     return true;
 }
 
@@ -168,7 +168,7 @@ void resp_usr(char* r_buf) {
     if (leido_cfg == 0 && lee_cfg(r_buf) == -1) return;
     if (!hay_ruta) {
         // A path that does not fit is a file that cannot be opened.
-        error(10, 0, r_buf);
+        error(ERR_RETO, 0, r_buf);
         return;
     }
     if (!lee_reto(ruta, &reto, r_buf)) return;

@@ -34,12 +34,6 @@ void avisa(hallazgo que, std::uint16_t linea, const char* palabra) {
     if (oyente_config != nullptr) oyente_config(que, linea, palabra);
 }
 
-// Error numbers raised here.
-constexpr std::uint16_t ERR_INIT = 1;
-constexpr std::uint16_t ERR_CFG_ABRE = 3;
-constexpr std::uint16_t ERR_CFG_DATOS = 5;
-constexpr std::uint16_t ERR_USR_DATOS = 7;
-
 // A port or mode word holds at most 20 characters; a header's first word 9;
 // an option word counts with its first 10 letters.
 constexpr std::size_t PALABRA_MAX = 20;
@@ -270,7 +264,8 @@ int linea_fija(tipo_linea tipo, const char* linea, char* r_buf) {
 }
 
 bool es_modo_defecto(int modo) {
-    return modo == 1 || modo == 2 || modo == 3 || modo == 8 || modo == 11 || modo == 12;
+    return modo == MODO_ABIERTO || modo == MODO_CERRADO || modo == MODO_EXCLUIDO ||
+           modo == MODO_BBS || modo == MODO_SOLOLEER || modo == MODO_RETENIDOS;
 }
 
 // A port line: 1 when it is the station's port, 0 when not, -1 after a
@@ -812,7 +807,8 @@ int lee_usr(char* r_buf) {
 }
 
 bool necesita_password(int modo) {
-    return modo == 4 || modo == 5 || modo == 6 || modo == 9 || modo == 10 || modo == 13;
+    return modo == MODO_FRASE || modo == MODO_NORMAL || modo == MODO_MD || modo == MODO_FLEXNET ||
+           modo == MODO_FORWARD || modo == MODO_FORWARD5;
 }
 
 int linea_usr(const char* linea, std::uint16_t num, char* r_buf, LINEAUSRS* l) {
@@ -853,7 +849,7 @@ int password_usr(const LINEAUSRS& l, std::uint16_t num, char* r_buf) {
     char password[LINEA_USR];
     const char* p = l.resto;
     std::size_t n = lee_palabra(&p, password, sizeof password);
-    if (n == 0 || (l.modo == 9 && n != 5)) {
+    if (n == 0 || (l.modo == MODO_FLEXNET && n != 5)) {
         avisa(n == 0 ? hallazgo::sin_password : hallazgo::flexnet_cinco, num, password);
         error(ERR_USR_DATOS, num, r_buf);
         return -1;
@@ -890,7 +886,7 @@ int transf_prt(const char* puerto_usr_s, std::uint16_t linea, char* r_buf, int t
 }
 
 int transf_modo(const char* modo_s, std::uint16_t linea, char* r_buff, int tipo) {
-    for (int i = 0; i < 14; ++i) {
+    for (int i = 0; i < NUM_MODOS; ++i) {
         if (std::strcmp(modo_s, ident_modo[i]) == 0 || std::strcmp(modo_s, ident_modo2[i]) == 0) {
             return i + 1;
         }

@@ -23,59 +23,60 @@ Archivo abre_texto_puerto(const char* raiz, const char* general, char* ruta) {
 }
 
 void prim_llamd(char* r_buf) {
-    auto leido = static_cast<std::uint8_t>(lee_cfg(r_buf));
-    if (leido == 255) return;
+    // -1: a fault already reported, which has set the outcome.
+    const int leido = lee_cfg(r_buf);
+    if (leido == -1) return;
     if (leido == 0) {
         // The port is not filtered.
         envia_intro(r_buf);
         valor_salida = SALIDA_ENTRA;
         return;
     }
-    auto usr = static_cast<std::uint8_t>(lee_usr(r_buf));
-    if (usr == 255) return;
+    const int usr = lee_usr(r_buf);
+    if (usr == -1) return;
     decision(static_cast<std::uint8_t>(usr == 1 ? usuario.modo : cfg.modo_def), r_buf);
 }
 
 void decision(std::uint8_t modo, char* r_buf) {
     switch (modo) {
-        case 2:
+        case MODO_CERRADO:
             msg_informativo(r_buf);
             break;
-        case 3:
+        case MODO_EXCLUIDO:
             excluido(r_buf);
             break;
-        case 4:
+        case MODO_FRASE:
             password_frase(r_buf);
             break;
-        case 5:
+        case MODO_NORMAL:
             password_normal(r_buf);
             break;
-        case 6:
+        case MODO_MD:
             password_md(r_buf);
             break;
-        case 7:
+        case MODO_TABLA:
             password_tabla(r_buf);
             break;
-        case 8:
+        case MODO_BBS:
             bbs(r_buf);
             break;
-        case 9:
+        case MODO_FLEXNET:
             password_flexnet(r_buf);
             break;
-        case 10:
-        case 13:
+        case MODO_FORWARD:
+        case MODO_FORWARD5:
             password_forward(r_buf);
             break;
-        case 11:
+        case MODO_SOLOLEER:
             valor_salida = SALIDA_SOLOLEER;
             break;
-        case 12:
+        case MODO_RETENIDOS:
             valor_salida = SALIDA_RETENIDOS;
             break;
-        case 14:
+        case MODO_GUEST:
             valor_salida = SALIDA_GUEST;
             break;
-        default:  // 1, and every number outside 1 to 14
+        default:  // OPEN, and every number outside the modes
             libre(r_buf);
             break;
     }
@@ -96,13 +97,13 @@ void libre(char* r_buf) {
         char ruta[RUTA_MAX];
         Archivo f = abre_texto_puerto("open", "open.prt", ruta);
         if (!f) {
-            error(8, 0, r_buf);
+            error(ERR_ABIERTO, 0, r_buf);
             return;
         }
         rbuf_add(r_buf, "\n");
         rbuf_add_fichero(r_buf, f.get());
     }
-    borra_marca_error(8);
+    borra_marca_error(ERR_ABIERTO);
     envia_intro(r_buf);
     valor_salida = SALIDA_ENTRA;
 }
@@ -112,13 +113,13 @@ void excluido(char* r_buf) {
         char ruta[RUTA_MAX];
         Archivo f = abre_texto_puerto("exclud", "excluded.prt", ruta);
         if (!f) {
-            error(11, 0, r_buf);
+            error(ERR_EXCLUIDO, 0, r_buf);
             return;
         }
         rbuf_add(r_buf, "\n");
         rbuf_add_fichero(r_buf, f.get());
         f.cierra();
-        borra_marca_error(11);
+        borra_marca_error(ERR_EXCLUIDO);
     }
     if (cfg.log_dcnx) logexcld();
     valor_salida = SALIDA_DESCONECTA;

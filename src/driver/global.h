@@ -20,6 +20,24 @@ inline constexpr std::uint8_t SALIDA_SOLOLEER = 3;    // read-only
 inline constexpr std::uint8_t SALIDA_RETENIDOS = 4;   // messages held
 inline constexpr std::uint8_t SALIDA_GUEST = 11;      // guest
 
+// Access modes, by their number in "users.prt" and "config.prt" (keywords
+// in config.h: ident_modo, ident_modo2). Any other number is OPEN.
+inline constexpr std::int8_t MODO_ABIERTO = 1;     // OPEN
+inline constexpr std::int8_t MODO_CERRADO = 2;     // CLOSED: the information text
+inline constexpr std::int8_t MODO_EXCLUIDO = 3;    // EXCLUDED
+inline constexpr std::int8_t MODO_FRASE = 4;       // FIXED: the whole pass phrase
+inline constexpr std::int8_t MODO_NORMAL = 5;      // five characters of the password
+inline constexpr std::int8_t MODO_MD = 6;          // MD2/MD5 challenge-response
+inline constexpr std::int8_t MODO_TABLA = 7;       // TABLE: the day's password
+inline constexpr std::int8_t MODO_BBS = 8;         // BBSs only
+inline constexpr std::int8_t MODO_FLEXNET = 9;     // a sum of five digits
+inline constexpr std::int8_t MODO_FORWARD = 10;    // partner BBS, MD2
+inline constexpr std::int8_t MODO_SOLOLEER = 11;   // READONLY
+inline constexpr std::int8_t MODO_RETENIDOS = 12;  // HOLD
+inline constexpr std::int8_t MODO_FORWARD5 = 13;   // partner BBS, MD5
+inline constexpr std::int8_t MODO_GUEST = 14;      // GUEST
+inline constexpr int NUM_MODOS = 14;
+
 // FBB's user flag bits that the program tests.
 inline constexpr std::uint16_t FLAG_EXCLUIDO_INTRO = 4;  // "X" of txtintro
 inline constexpr std::uint16_t FLAG_SYSOP = 8;

@@ -122,17 +122,17 @@ int talmir_main(int argc, char** argv) {
     if (argc < 2) {
         sin_arg(r_buf);
         escribe_salida(r_buf);
-        return 0;
+        return SALIDA_ENTRA;
     }
     textos_defecto();
     if (argc <= 3) {
         cmd_directo(argv[1], argc == 3 ? argv[2] : "#", r_buf);
-        return 0;
+        return SALIDA_ENTRA;
     }
 
     // A station's line.
     correo_pendiente(r_buf);
-    if (static_cast<std::uint8_t>(almacena_arg(argc, argv)) == 255) return 2;
+    if (almacena_arg(argc, argv) == -1) return SALIDA_DESCONECTA;
 
     // A run that carries a typed line may have had it run by FBB's shell. The
     // report goes first: under a pipe, the output's reader may be gone.
@@ -160,11 +160,11 @@ int talmir_main(int argc, char** argv) {
         char stfich[RUTA_MAX];
         if (ruta_trabajo(stfich, "talmir.sta") && existe(stfich)) {
             escribe_salida(r_buf);
-            return 0;
+            return SALIDA_ENTRA;
         }
         if ((usuario.mascara & (FLAG_SYSOP | FLAG_BBS)) == 0 && puerto_cerrado() != 0) {
             escribe_salida(r_buf);
-            return 2;
+            return SALIDA_DESCONECTA;
         }
         prim_llamd(r_buf);
     }

@@ -29,42 +29,42 @@ constexpr std::size_t kMensajeMax = 400;
 void compone_mensaje(std::uint16_t num_error, std::uint16_t linea, char* mensaje,
                      std::size_t size) {
     switch (num_error) {
-        case 1:
+        case ERR_INIT:
             formatea(mensaje, size, "%s %s %s.", lenguaje[1], "init.srv", lenguaje[2]);
             break;
-        case 2:
+        case ERR_CORREO:
             formatea(mensaje, size, "%s.\n    %s %s", lenguaje[3], lenguaje[4], "init.srv");
             break;
-        case 3:
+        case ERR_CFG_ABRE:
             formatea(mensaje, size, "%s (%s) %s.", lenguaje[5], "config.prt", lenguaje[2]);
             break;
-        case 4:
+        case ERR_TABLA:
             formatea(mensaje, size, "%s %s %s.", lenguaje[6], usuario.id, lenguaje[2]);
             break;
-        case 5:
+        case ERR_CFG_DATOS:
             formatea(mensaje, size, "%s %d (%s)", lenguaje[7], linea, "config.prt");
             break;
-        case 6:
+        case ERR_LENGUAJE:
             formatea(mensaje, size, "%s (%d/%d).", lenguaje[0], linea, 29);
             break;
-        case 7:
+        case ERR_USR_DATOS:
             formatea(mensaje, size, "%s %d (%s)", lenguaje[7], linea, "users.prt");
             break;
-        case 8:
+        case ERR_ABIERTO:
             formatea(mensaje, size, "%s %s %s.\n    %s %s", lenguaje[1], "open.prt", lenguaje[2],
                      lenguaje[9], "config.prt");
             break;
-        case 9:
+        case ERR_INFO:
             formatea(mensaje, size, "%s %s %s.", lenguaje[1], "info.prt", lenguaje[2]);
             break;
-        case 10:
+        case ERR_RETO:
             copia(mensaje, size, lenguaje[8]);
             break;
-        case 11:
+        case ERR_EXCLUIDO:
             formatea(mensaje, size, "%s %s %s.\n    %s %s", lenguaje[1], "excluded.prt",
                      lenguaje[2], lenguaje[9], "config.prt");
             break;
-        case 13:
+        case ERR_MEMORIA:
             copia(mensaje, size, lenguaje[10]);
             break;
         case ERR_INYECCION:
@@ -114,7 +114,9 @@ void lee_datos(std::uint16_t num_error, char* r_buf) {
     if (leido_init == 0) lee_init(r_buf);
     // Never a reading of the configuration from inside another one: a faulty
     // language file met during the reading would raise its error again.
-    if (leido_cfg == 0 && num_error != 3 && num_error != 5 && leyendo_cfg == 0) lee_cfg(r_buf);
+    if (leido_cfg == 0 && num_error != ERR_CFG_ABRE && num_error != ERR_CFG_DATOS &&
+        leyendo_cfg == 0)
+        lee_cfg(r_buf);
 }
 
 void completa_sysops() {
@@ -143,14 +145,14 @@ void envia_correo(const char* estacion, const char* linea_err) {
 
 void fija_salida(std::uint16_t num_error, char* r_buf) {
     switch (num_error) {
-        case 9:
-        case 10:
-        case 11:
+        case ERR_INFO:
+        case ERR_RETO:
+        case ERR_EXCLUIDO:
         case ERR_INYECCION:
             valor_salida = SALIDA_DESCONECTA;
             break;
-        case 4:
-        case 7:
+        case ERR_TABLA:
+        case ERR_USR_DATOS:
             if (usuario.nuevo == -1) {
                 valor_salida = SALIDA_DESCONECTA;
             } else {
@@ -193,7 +195,7 @@ void error(std::uint16_t num_error, std::uint16_t linea, char* r_buf) {
 
     // Without "error.prt" the fault is neither marked nor mailed, but the
     // station is still served as the error calls for.
-    if (escribe_informe(estacion, linea_err) && num_error > 2) {
+    if (escribe_informe(estacion, linea_err) && num_error > ERR_CORREO) {
         lee_datos(num_error, r_buf);
         completa_sysops();
         char marca[RUTA_MAX];

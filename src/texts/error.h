@@ -6,6 +6,19 @@
 
 namespace talmir {
 
+// The error numbers, as error.prt and the markers name them.
+inline constexpr std::uint16_t ERR_INIT = 1;       // FBB's configuration unreadable
+inline constexpr std::uint16_t ERR_CORREO = 2;     // no mail import for a new user's mail
+inline constexpr std::uint16_t ERR_CFG_ABRE = 3;   // "config.prt" cannot be opened
+inline constexpr std::uint16_t ERR_TABLA = 4;      // the station's password table is missing
+inline constexpr std::uint16_t ERR_CFG_DATOS = 5;  // a faulty line of "config.prt"
+inline constexpr std::uint16_t ERR_LENGUAJE = 6;   // the language file's count of texts
+inline constexpr std::uint16_t ERR_USR_DATOS = 7;  // a faulty line of "users.prt"
+inline constexpr std::uint16_t ERR_ABIERTO = 8;    // no open text though txtusr is on
+inline constexpr std::uint16_t ERR_INFO = 9;       // no information text
+inline constexpr std::uint16_t ERR_RETO = 10;      // the challenge file cannot be written or read
+inline constexpr std::uint16_t ERR_EXCLUIDO = 11;  // no exclusion text though txtexcl is on
+inline constexpr std::uint16_t ERR_MEMORIA = 13;   // raised by no part
 // A station's line that FBB's shell ran as shell syntax (driver/inyeccion.h).
 inline constexpr std::uint16_t ERR_INYECCION = 14;
 

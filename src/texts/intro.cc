@@ -137,12 +137,12 @@ void msg_informativo(char* r_buf) {
     char ruta[RUTA_MAX];
     Archivo f = busca_texto("info", "info.prt", ruta);
     if (!f) {
-        error(9, 0, r_buf);
+        error(ERR_INFO, 0, r_buf);
         return;
     }
     anade_texto(r_buf, f);
     f.cierra();
-    borra_marca_error(9);
+    borra_marca_error(ERR_INFO);
     valor_salida = SALIDA_DESCONECTA;
 }
 
@@ -153,7 +153,7 @@ std::int8_t nuevo_usr(char* r_buf) {
 
     MAILIN correo;
     if (!abre_mailin(&correo)) {
-        error(2, 0, r_buf);
+        error(ERR_CORREO, 0, r_buf);
         return -1;
     }
 
@@ -195,7 +195,7 @@ void msg_newusr(char* r_buf) {
     MAILIN correo;
     if (!abre_mailin(&correo)) {
         f.cierra();
-        error(2, 0, r_buf);
+        error(ERR_CORREO, 0, r_buf);
         return;
     }
     // The text unchanged, then a line end: an empty line after a text that

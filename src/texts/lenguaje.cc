@@ -79,7 +79,7 @@ void inic_textos(char* r_buf, const char* file) {
         if (tomados == kTextosFichero) {
             f.cierra();
             textos_defecto();
-            error(6, kTextosFichero + 1, r_buf);
+            error(ERR_LENGUAJE, kTextosFichero + 1, r_buf);
             return;
         }
         std::size_t largo = std::strcspn(buffer, "\n");
@@ -88,11 +88,11 @@ void inic_textos(char* r_buf, const char* file) {
     }
     f.cierra();
     if (tomados == kTextosFichero) {
-        borra_marca_error(6);
+        borra_marca_error(ERR_LENGUAJE);
         return;
     }
     textos_defecto();
-    error(6, static_cast<std::uint16_t>(tomados), r_buf);
+    error(ERR_LENGUAJE, static_cast<std::uint16_t>(tomados), r_buf);
 }
 
 }  // namespace talmir
