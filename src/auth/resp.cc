@@ -139,26 +139,33 @@ void aceptado(const Reto& reto, bool correcto_md, char* r_buf) {
 
 // The answers are used up, or the challenge allowed one answer only.
 void rechazado(const Reto& reto, const char* ruta, char* r_buf) {
-    rbuf_add(r_buf, "\n");
-    rbuf_add(r_buf, texto(23));
-    rbuf_add(r_buf, " ");
     // A challenge that cannot be removed is overwritten by the next first
     // call: the verdict stands either way.
     borra(ruta);
     if (cfg.log_nopas) lognopas();
     if (reto.tipo != TIPO_FORWARD && restringido() &&
         (cfg.sec_ops & (SEC_FALLO_SOLOLEER | SEC_FALLO_RETENIDOS))) {
+        rbuf_add(r_buf, "\n");
+        rbuf_add(r_buf, texto(23));
+        rbuf_add(r_buf, " ");
         rbuf_add(r_buf, texto(27));
         rbuf_add(r_buf, "\n");
         valor_salida = (cfg.sec_ops & SEC_FALLO_SOLOLEER) ? SALIDA_SOLOLEER : SALIDA_RETENIDOS;
         return;
     }
+    deniega(r_buf);
+}
+
+}  // namespace
+
+void deniega(char* r_buf) {
+    rbuf_add(r_buf, "\n");
+    rbuf_add(r_buf, texto(23));
+    rbuf_add(r_buf, " ");
     rbuf_add(r_buf, texto(26));
     rbuf_add(r_buf, "\n\n");
     valor_salida = SALIDA_DESCONECTA;
 }
-
-}  // namespace
 
 void resp_usr(char* r_buf) {
     Reto reto = {};

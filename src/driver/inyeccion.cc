@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "auth/password.h"
+#include "auth/resp.h"
 #include "config/config.h"
 #include "driver/disco.h"
 #include "driver/global.h"
@@ -165,12 +166,7 @@ void rechaza_inyeccion(char* r_buf) {
     if (leido_cfg == 0) lee_cfg(r_buf);
     error(ERR_INYECCION, 0, r_buf);
     if (cfg.log_nopas) lognopas();
-    rbuf_add(r_buf, "\n");
-    rbuf_add(r_buf, std::string_view(lenguaje[23], strnlen(lenguaje[23], 80)));
-    rbuf_add(r_buf, " ");
-    rbuf_add(r_buf, std::string_view(lenguaje[26], strnlen(lenguaje[26], 80)));
-    rbuf_add(r_buf, "\n\n");
-    valor_salida = SALIDA_DESCONECTA;
+    deniega(r_buf);
 }
 
 }  // namespace talmir
