@@ -220,6 +220,24 @@ TEST(Fbb, SinConfiguracionDeFbbNoHayCorreo) {
               std::string::npos);
 }
 
+// FBB is asked for the station's language whenever an introduction text is
+// looked for, texts by language on or off: a missing FBB configuration is
+// reported either way, and the text still reaches the station.
+TEST(Fbb, TextoDeIntroduccionPideElIdiomaAunSinTextosPorIdioma) {
+    for (const char* txtlang : {"NO", "OK"}) {
+        Raiz raiz;
+        raiz.config(config_basica("1 OPEN\n", "3", {txtlang, "NO", "NO", "NO", "OK"}));
+        raiz.escribe(Raiz::trabajo("intro.prt"), "Welcome\n");
+        Resultado r = estacion(raiz, "N0CALL-0", 0, 0, 0, 1);
+        EXPECT_EQ(r.codigo, 0) << txtlang;
+        EXPECT_EQ(r.salida, id_linea() + "\nWelcome\n") << txtlang;
+        EXPECT_NE(
+            raiz.lee(Raiz::trabajo("error.prt")).find("*** ERROR 0011: File init.srv not found."),
+            std::string::npos)
+            << "txtlang " << txtlang;
+    }
+}
+
 TEST(CorreoEjecuciones, NuevoUsuarioConCerrojoLibreYOcupado) {
     Raiz raiz;
     raiz.fbb_basico();

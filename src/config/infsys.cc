@@ -69,12 +69,13 @@ int lee_languesys(int lang_num, char* lang_name) {
     return 0;
 }
 
-int langused(char* lang_name) {
+int langused(char* lang_name, bool buscar) {
     if (!leido_init) {
         // FBB's data with a buffer of its own: nothing reaches the station.
         char r_tmp[RBUF_SIZE] = {};
         if (lee_init(r_tmp) != 1) return 0;
     }
+    if (!buscar) return 0;
     char indic[sizeof usuario.id + 1];
     copia(indic, sizeof indic,
           std::string_view(usuario.id, strnlen(usuario.id, sizeof usuario.id)));

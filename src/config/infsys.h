@@ -42,7 +42,10 @@ inline constexpr FormatoInfsys INFSYS_NATIVO =
 // The layout this build reads, chosen when it is configured.
 extern const FormatoInfsys INFSYS_FORMATO;
 
-int langused(char* lang_name);
+// The station's language from FBB's user and language files. FBB's host
+// configuration is read first, on every call (its faults are reported), and
+// the user file only when buscar is set: otherwise 0, no language.
+int langused(char* lang_name, bool buscar = true);
 // datos must hold INFSYS_TAM_MAX bytes; a record of INFSYS_FORMATO's size
 // is copied into it.
 int lee_infsys(const char* indic_a_buscar, unsigned char* datos);

@@ -86,7 +86,9 @@ std::string lee_todo(std::FILE* f) {
 
 Archivo busca_texto(const char* fichp, const char* fich, char* ruta) {
     char lang[16] = {};
-    const bool con_lang = cfg.txt_lang != 0 && langused(lang) == 1;
+    // FBB is asked for the language on every search, so that a fault of its
+    // configuration is reported; the language counts with txtlang only.
+    const bool con_lang = langused(lang, cfg.txt_lang != 0) == 1;
     const int puerto = usuario.puerto;
     const std::size_t size = RUTA_MAX;
 
