@@ -161,6 +161,27 @@ TEST_F(FbbConf, LeeInitFalla) {
     }
 }
 
+// The locator: qraloc when it holds a word, else loca.
+TEST_F(FbbConf, LocalizadorDeQralocOLoca) {
+    const struct {
+        const char* claves;
+        const char* locator;
+    } casos[] = {
+        {"qraloc = jn18du\n", "JN18DU"},
+        {"loca = jo20aa\n", "JO20AA"},
+        {"qraloc = jn18du\nloca = jo20aa\n", "JN18DU"},
+        {"qraloc =\nloca = jo20aa\n", "JO20AA"},
+        {"qraloc =   \nloca = jo20aa\n", "JO20AA"},
+    };
+    for (const auto& c : casos) {
+        SCOPED_TRACE(c.claves);
+        talmir::reinicia_globales();
+        raiz.escribe("etc/ax25/fbb.conf", std::string("callsign = n0bbs\ncity = x\n") + c.claves);
+        ASSERT_EQ(talmir::lee_init(r_buf), 1);
+        EXPECT_STREQ(infbbs.locator, c.locator);
+    }
+}
+
 TEST_F(FbbConf, RutasQueNoCabenFallan) {
     const std::string largo(101, 'd');
     const std::string casos[] = {

@@ -507,10 +507,13 @@ bool lee_fbb_conf() {
     for (const Clave* c = inistr; c->clave != nullptr; ++c) {
         const char* valor = find_fbb_conf(c->clave, 0);
         // FBB names the locator "qraloc"; "loca" alone would meet only
-        // "localtime" in FBB's own files. The locator's key comes first.
+        // "localtime" in FBB's own files. The locator's key comes first
+        // when it holds a word: an empty qraloc leaves loca its say.
         if (c->campo == Campo::loca) {
             const char* qraloc = find_fbb_conf("qral", 0);
-            if (qraloc != nullptr) valor = qraloc;
+            char palabra[2];
+            const char* p = qraloc;
+            if (qraloc != nullptr && lee_palabra(&p, palabra, sizeof palabra) != 0) valor = qraloc;
         }
         if (valor != nullptr && !aplica_clave(c->campo, valor)) return false;
     }
