@@ -496,6 +496,15 @@ TEST(Revision, BloquesDeUsuarios) {
          {"@users.prt:2: warning: NORMAL password of 6 characters: 8 or more are safer",
           "@users.prt:3: warning: MD2/MD5 password of 7 characters: 8 or more are safer"},
          0},
+        {"words after the password",
+         puertos,
+         "N0CALL\n0 FIXED Open Sesame 42\n1 NORMAL Secreto77 # old\n2 OPEN as it was\n-\n",
+         {},
+         {"@users.prt:2: warning: FIXED takes only \"Open\" as its pass phrase, not the words "
+          "after it (\"Sesame 42\"): any typed line containing \"Open\" passes",
+          "@users.prt:3: warning: NORMAL takes only \"Secreto77\" as its password, not the words "
+          "after it (\"# old\")"},
+         0},
         {"a mode number that is no mode",
          puertos,
          "N0CALL\n1 20\n-\n",

@@ -143,6 +143,7 @@ class Revision {
     void oye_errores(const std::string& fichero, unsigned num, bool en_usuarios);
     int lee_usuarios();
     void revisa_linea_usr(Bloque& b, const LINEAUSRS& l, unsigned num);
+    void aviso_palabras_de_mas(const LINEAUSRS& l, unsigned num, const std::string& pw);
     void inalcanzables();
     void textos_necesarios();
     void necesita(int puerto, int modo, const std::string& fichero, unsigned linea,
@@ -545,12 +546,38 @@ bool Revision::lee_config() {
 
 // ---- "users.prt" --------------------------------------------------------
 
+// Only the first word after the mode is the password: the words after it are
+// dropped without a word, and the password the sysop meant is not the one
+// that is asked for.
+void Revision::aviso_palabras_de_mas(const LINEAUSRS& l, unsigned num, const std::string& pw) {
+    const char* p = l.resto;
+    char palabra[LINEA_USR];
+    if (lee_palabra(&p, palabra, sizeof palabra) == 0) return;
+    std::string resto;
+    while (lee_palabra(&p, palabra, sizeof palabra) != 0) {
+        if (!resto.empty()) resto += ' ';
+        resto += palabra;
+    }
+    if (resto.empty()) return;
+    if (l.modo == MODO_FRASE) {
+        inf_.aviso(ruta_usr_, num,
+                   texto("FIXED takes only \"%s\" as its pass phrase, not the words after it "
+                         "(\"%s\"): any typed line containing \"%s\" passes",
+                         pw.c_str(), resto.c_str(), pw.c_str()));
+        return;
+    }
+    inf_.aviso(ruta_usr_, num,
+               texto("%s takes only \"%s\" as its password, not the words after it (\"%s\")",
+                     nombre_modo(l.modo).c_str(), pw.c_str(), resto.c_str()));
+}
+
 void Revision::revisa_linea_usr(Bloque& b, const LINEAUSRS& l, unsigned num) {
     const auto n16 = static_cast<std::uint16_t>(num);
     usuario.password[0] = '\0';
     int pr = password_usr(l, n16, r_buf_);
     std::string pw = pr == 1 ? std::string(usuario.password) : std::string();
 
+    if (pr == 1) aviso_palabras_de_mas(l, num, pw);
     if (l.modo < 1 || l.modo > 14) {
         inf_.aviso(ruta_usr_, num,
                    texto("%s is no mode: the station is let in as with OPEN",
