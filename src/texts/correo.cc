@@ -103,6 +103,18 @@ void escribe_mensaje(MAILIN* fpmail, const char* linea_sp, const char* asunto,
     t += "/EX\n";
 }
 
+void escribe_a_sysops(MAILIN* fpmail, const char* asunto, const std::string& cuerpo) {
+    const int num = cfg.num_sysop < 5 ? cfg.num_sysop : 5;
+    for (int i = 0; i < num; ++i) {
+        char sysop[sizeof cfg.sysop[i] + 1];
+        copia(sysop, sizeof sysop,
+              std::string_view(cfg.sysop[i], strnlen(cfg.sysop[i], sizeof cfg.sysop[i])));
+        char linea_sp[sizeof sysop + 16];
+        formatea(linea_sp, sizeof linea_sp, "SP %s < TALMIR", sysop);
+        escribe_mensaje(fpmail, linea_sp, asunto, cuerpo);
+    }
+}
+
 bool cierra_mailin(MAILIN* fpmail) {
     if (!fpmail->abierto) return false;
     bool ok;

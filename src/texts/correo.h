@@ -22,6 +22,9 @@ bool abre_mailin(MAILIN* fpmail);
 // subject, the body as given (its lines end with "\n"), "/EX".
 void escribe_mensaje(MAILIN* fpmail, const char* linea_sp, const char* asunto,
                      const std::string& cuerpo);
+// Appends the message once for each sysop of config.prt (at most five), each
+// sent "SP CALL < TALMIR".
+void escribe_a_sysops(MAILIN* fpmail, const char* asunto, const std::string& cuerpo);
 // Writes what was gathered in one append, closes, releases the lock.
 // False when the messages could not be written.
 bool cierra_mailin(MAILIN* fpmail);

@@ -134,12 +134,7 @@ void envia_correo(const char* estacion, const char* linea_err) {
     cuerpo += "\n";
     cuerpo += linea_err;
     cuerpo += "\n\n";
-    int num = cfg.num_sysop < 5 ? cfg.num_sysop : 5;
-    for (int i = 0; i < num; ++i) {
-        char linea_sp[32];
-        formatea(linea_sp, sizeof linea_sp, "SP %s < TALMIR", cfg.sysop[i]);
-        escribe_mensaje(&correo, linea_sp, lenguaje[14], cuerpo);
-    }
+    escribe_a_sysops(&correo, lenguaje[14], cuerpo);
     cierra_mailin(&correo);
 }
 

@@ -173,14 +173,7 @@ std::int8_t nuevo_usr(char* r_buf) {
     cuerpo += linea;
     cuerpo += '\n';
 
-    const int n = cfg.num_sysop < 5 ? cfg.num_sysop : 5;
-    for (int i = 0; i < n; ++i) {
-        char sysop[sizeof cfg.sysop[i] + 1];
-        copia(sysop, sizeof sysop,
-              std::string_view(cfg.sysop[i], strnlen(cfg.sysop[i], sizeof cfg.sysop[i])));
-        formatea(linea, sizeof linea, "SP %s < TALMIR", sysop);
-        escribe_mensaje(&correo, linea, lenguaje[18], cuerpo);
-    }
+    escribe_a_sysops(&correo, lenguaje[18], cuerpo);
     cierra_mailin(&correo);
     return 1;
 }

@@ -143,15 +143,7 @@ bool envia_log(const char* nombre) {
     if (!abre_mailin(&correo)) return false;
     char asunto[96];
     formatea(asunto, sizeof asunto, "%.80s.", lenguaje[17]);
-    const int num = cfg.num_sysop < 5 ? cfg.num_sysop : 5;
-    for (int s = 0; s < num; ++s) {
-        char sysop[sizeof cfg.sysop[s] + 1];
-        copia(sysop, sizeof sysop,
-              std::string_view(cfg.sysop[s], strnlen(cfg.sysop[s], sizeof cfg.sysop[s])));
-        char linea[64];
-        formatea(linea, sizeof linea, "SP %s < TALMIR", sysop);
-        escribe_mensaje(&correo, linea, asunto, cuerpo);
-    }
+    escribe_a_sysops(&correo, asunto, cuerpo);
     // A log is deleted only once its mail has been written: never lose one.
     if (cierra_mailin(&correo)) tomado.borra();
     return true;
