@@ -76,11 +76,9 @@ int langused(char* lang_name, bool buscar) {
         if (lee_init(r_tmp) != 1) return 0;
     }
     if (!buscar) return 0;
-    char indic[sizeof usuario.id + 1];
-    copia(indic, sizeof indic,
-          std::string_view(usuario.id, strnlen(usuario.id, sizeof usuario.id)));
+    const Indicativo indic;
     unsigned char registro[INFSYS_TAM_MAX];
-    if (lee_infsys(indic, registro) != 1) return 0;
+    if (lee_infsys(indic.t, registro) != 1) return 0;
     return lee_languesys(registro[INFSYS_FORMATO.ofs_lang], lang_name);
 }
 

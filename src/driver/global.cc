@@ -1,6 +1,7 @@
 #include "driver/global.h"
 
 #include <cstring>
+#include <string_view>
 
 #include "driver/utils.h"
 
@@ -68,6 +69,10 @@ void reinicia_globales() {
     ya_bloqueado = 0;
     leyendo_cfg = 0;
     en_respaldo = 0;
+}
+
+Indicativo::Indicativo() {
+    copia(t, sizeof t, std::string_view(usuario.id, strnlen(usuario.id, sizeof usuario.id)));
 }
 
 }  // namespace talmir

@@ -105,6 +105,12 @@ inline constexpr std::uint16_t SEC_MD_DENEGADO = 0x20;
 inline constexpr std::uint16_t SEC_MD_SOLO = 0x40;
 
 extern USRS usuario;
+
+// The station's callsign as a terminated text, whatever the record holds.
+struct Indicativo {
+    char t[sizeof usuario.id + 1];
+    Indicativo();
+};
 extern CFGS cfg;
 extern INFBBSS infbbs;
 

@@ -39,14 +39,6 @@ constexpr std::uint16_t INTRO_SIN_NUEVO = 4;     // "N": new users
 constexpr std::uint16_t NUSR_TEXTO = 1;    // "T"
 constexpr std::uint16_t NUSR_MENSAJE = 2;  // "M"
 
-// The station's callsign as a terminated text, whatever the record holds.
-struct Indicativo {
-    char t[sizeof usuario.id + 1];
-    Indicativo() {
-        copia(t, sizeof t, std::string_view(usuario.id, strnlen(usuario.id, sizeof usuario.id)));
-    }
-};
-
 Archivo abre_si_cabe(bool cabe, const char* ruta) {
     return cabe ? Archivo::abre(ruta, "r") : Archivo();
 }

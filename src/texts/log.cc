@@ -45,13 +45,6 @@ constexpr std::size_t LOGUSR_LINEA = 256;
 
 constexpr int LOG_INTENTOS = 4;
 
-struct Indicativo {
-    char t[sizeof usuario.id + 1];
-    Indicativo() {
-        copia(t, sizeof t, std::string_view(usuario.id, strnlen(usuario.id, sizeof usuario.id)));
-    }
-};
-
 std::string cabecera(const char* titulo) {
     char linea[256];
     std::string s = "\n";
