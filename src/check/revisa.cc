@@ -551,12 +551,11 @@ bool Revision::lee_config() {
 // that is asked for.
 void Revision::aviso_palabras_de_mas(const LINEAUSRS& l, unsigned num, const std::string& pw) {
     const char* p = l.resto;
-    char palabra[LINEA_USR];
-    if (lee_palabra(&p, palabra, sizeof palabra) == 0) return;
+    if (palabra(&p).empty()) return;
     std::string resto;
-    while (lee_palabra(&p, palabra, sizeof palabra) != 0) {
+    for (std::string w = palabra(&p); !w.empty(); w = palabra(&p)) {
         if (!resto.empty()) resto += ' ';
-        resto += palabra;
+        resto += w;
     }
     if (resto.empty()) return;
     if (l.modo == MODO_FRASE) {
