@@ -1,11 +1,14 @@
-// FBB's key/value configuration file, held as a list of keys and values for
-// the time of one reading of FBB's host configuration.
+// FBB's key/value configuration file (fbb.conf), held as a list of keys and
+// values for the time of one reading of FBB's host configuration, and its
+// fields read from that list.
 #include "config/fbb_conf.h"
 
 #include <cstring>
 #include <new>
 
+#include "config/lectura.h"
 #include "driver/disco.h"
+#include "driver/global.h"
 #include "driver/utils.h"
 
 namespace talmir {
@@ -91,6 +94,64 @@ bool anade_linea(const char* linea) {
     return true;
 }
 
+enum class Campo : std::uint8_t { ninguno, call, loca, city, conf, data, name, syso, impo };
+
+struct Clave {
+    const char* clave;
+    Campo campo;
+};
+
+// The fbb.conf keys in the order they are looked up; only some set a field.
+constexpr Clave inistr[] = {
+    {"vers", Campo::ninguno},  {"call", Campo::call},    {"ssid", Campo::ninguno},
+    {"loca", Campo::loca},     {"city", Campo::city},    {"conf", Campo::conf},
+    {"data", Campo::data},     {"mess", Campo::ninguno}, {"comp", Campo::ninguno},
+    {"fbbd", Campo::ninguno},  {"yapp", Campo::ninguno}, {"docs", Campo::ninguno},
+    {"name", Campo::name},     {"syso", Campo::syso},    {"sysm", Campo::ninguno},
+    {"impo", Campo::impo},     {"logs", Campo::ninguno}, {"test", Campo::ninguno},
+    {"fbbf", Campo::ninguno},  {"fbbc", Campo::ninguno}, {"aski", Campo::ninguno},
+    {"mask", Campo::ninguno},  {"secu", Campo::ninguno}, {"warn", Campo::ninguno},
+    {"hous", Campo::ninguno},  {"time", Campo::ninguno}, {"maxd", Campo::ninguno},
+    {"loca", Campo::ninguno},  {"beac", Campo::ninguno}, {"scro", Campo::ninguno},
+    {"fwdh", Campo::ninguno},  {"maxb", Campo::ninguno}, {"life", Campo::ninguno},
+    {"wpca", Campo::ninguno},  {"zipc", Campo::ninguno}, {"unpr", Campo::ninguno},
+    {"upba", Campo::ninguno},  {"dwba", Campo::ninguno}, {"pg", Campo::ninguno},
+    {nullptr, Campo::ninguno},
+};
+
+bool aplica_clave(Campo campo, const char* valor) {
+    switch (campo) {
+        case Campo::ninguno:
+            return true;
+        case Campo::call:
+            toma_alfanumerico(infbbs.id, valor);
+            return true;
+        case Campo::loca:
+            toma_palabra(infbbs.locator, valor, true);
+            return true;
+        case Campo::city:
+            toma_linea(infbbs.qth, valor);
+            return true;
+        case Campo::conf:
+            if (toma_ruta(infbbs.ruta_system, valor) < 0) return false;
+            quita_barra_final(infbbs.ruta_system);
+            return true;
+        case Campo::data:
+            if (toma_ruta(infbbs.ruta_datadir, valor) < 0) return false;
+            quita_barra_final(infbbs.ruta_datadir);
+            return true;
+        case Campo::name:
+            toma_linea(infbbs.nsysop, valor);
+            return true;
+        case Campo::syso:
+            toma_palabra(infbbs.sysop, valor, true);
+            return true;
+        case Campo::impo:
+            return toma_correo(valor);
+    }
+    return true;
+}
+
 }  // namespace
 
 int read_fbb_conf(const char* pathname) {
@@ -127,6 +188,24 @@ void free_fbb_conf() {
         conf_head = siguiente;
     }
     conf_next = nullptr;
+}
+
+// The fields of fbb.conf; false when a path did not fit.
+bool lee_fbb_conf() {
+    for (const Clave* c = inistr; c->clave != nullptr; ++c) {
+        const char* valor = find_fbb_conf(c->clave, 0);
+        // FBB names the locator "qraloc"; "loca" alone would meet only
+        // "localtime" in FBB's own files. The locator's key comes first
+        // when it holds a word: an empty qraloc leaves loca its say.
+        if (c->campo == Campo::loca) {
+            const char* qraloc = find_fbb_conf("qral", 0);
+            char palabra[2];
+            const char* p = qraloc;
+            if (qraloc != nullptr && lee_palabra(&p, palabra, sizeof palabra) != 0) valor = qraloc;
+        }
+        if (valor != nullptr && !aplica_clave(c->campo, valor)) return false;
+    }
+    return true;
 }
 
 }  // namespace talmir
