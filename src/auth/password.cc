@@ -15,6 +15,7 @@
 #include "driver/rutas.h"
 #include "driver/utils.h"
 #include "texts/error.h"
+#include "texts/textos.h"
 
 namespace talmir {
 
@@ -106,19 +107,6 @@ bool linea_tabla(const char* linea, long* dia, char* palabra, std::size_t size,
     *dia = negativo ? -v : v;
     *largo = lee_palabra(&p, palabra, size);
     return true;
-}
-
-Archivo abre_tabla(char* ruta) {
-    std::string_view id = campo(usuario.id, sizeof usuario.id);
-    if (formatea(ruta, RUTA_MAX, "%s/%.*s%d.TBL", DIR_TRABAJO, static_cast<int>(id.size()),
-                 id.data(), usuario.ssid)) {
-        Archivo f = Archivo::abre(ruta, "rt");
-        if (f) return f;
-    }
-    if (!formatea(ruta, RUTA_MAX, "%s/%.*s.TBL", DIR_TRABAJO, static_cast<int>(id.size()),
-                  id.data()))
-        return Archivo();
-    return Archivo::abre(ruta, "rt");
 }
 
 bool busca_dia(std::FILE* f, int hoy) {
@@ -230,7 +218,7 @@ void password_tabla(char* r_buf) {
     prompt_del_dia(hoy, prompt_tabla);
 
     char ruta[RUTA_MAX];
-    Archivo f = abre_tabla(ruta);
+    Archivo f = busca_por_indicativo("TBL", ruta);
     if (!f) {
         error(ERR_TABLA, 0, r_buf);
         return;

@@ -27,9 +27,6 @@ bool escribe_reto(const char* contenido, std::size_t n);
 // (its full length in *largo, 0 when there is none). False when the line does
 // not start with a number.
 bool linea_tabla(const char* linea, long* dia, char* palabra, std::size_t size, std::size_t* largo);
-// Opens the station's table: the one of its SSID, else the one of its
-// callsign. ruta (RUTA_MAX bytes) receives the path of the one that opened.
-Archivo abre_tabla(char* ruta);
 // Looks for the first line of today's day that carries a password and puts
 // the password into usuario.password. False when there is none.
 bool busca_dia(std::FILE* f, int hoy);

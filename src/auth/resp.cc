@@ -19,14 +19,6 @@ namespace talmir {
 
 namespace {
 
-// What the challenge file holds.
-struct Reto {
-    char pas_tmp[301];  // the plain answer: the whole first word of line 1
-    char pas_md2[33];
-    char pas_md5[33];
-    std::int16_t tipo;
-};
-
 std::string_view texto(int i) {
     return std::string_view(lenguaje[i], strnlen(lenguaje[i], 80));
 }
@@ -67,35 +59,6 @@ bool tipo_linea2(const char* p, std::int16_t* tipo) {
         --ancho;
     }
     *tipo = static_cast<std::int16_t>(negativo ? -v : v);
-    return true;
-}
-
-// Reads the challenge file. False after error 10 has been reported.
-bool lee_reto(const char* ruta, Reto* reto, char* r_buf) {
-    Archivo f = Archivo::abre(ruta, "rt");
-    char linea[301];
-    if (!f || !lee_linea(f.get(), linea, sizeof linea)) {
-        error(ERR_RETO, 0, r_buf);
-        return false;
-    }
-    // Line 1: "%s %32s".
-    const char* p = linea;
-    lee_palabra(&p, reto->pas_tmp, sizeof reto->pas_tmp);
-    lee_palabra(&p, reto->pas_md2, sizeof reto->pas_md2);
-
-    char l2[5];
-    if (lee_linea2(f.get(), l2)) tipo_linea2(l2, &reto->tipo);
-
-    if (reto->tipo == TIPO_MD || reto->tipo == TIPO_FORWARD) {
-        if (!lee_linea(f.get(), linea, sizeof linea)) {
-            error(ERR_RETO, 0, r_buf);
-            return false;
-        }
-        p = linea;
-        lee_palabra(&p, reto->pas_md5, sizeof reto->pas_md5);
-    }
-    f.cierra();
-    borra_marca_error(ERR_RETO);
     return true;
 }
 
@@ -157,6 +120,34 @@ void rechazado(const Reto& reto, const char* ruta, char* r_buf) {
 }
 
 }  // namespace
+
+bool lee_reto(const char* ruta, Reto* reto, char* r_buf) {
+    Archivo f = Archivo::abre(ruta, "rt");
+    char linea[301];
+    if (!f || !lee_linea(f.get(), linea, sizeof linea)) {
+        error(ERR_RETO, 0, r_buf);
+        return false;
+    }
+    // Line 1: "%s %32s".
+    const char* p = linea;
+    lee_palabra(&p, reto->pas_tmp, sizeof reto->pas_tmp);
+    lee_palabra(&p, reto->pas_md2, sizeof reto->pas_md2);
+
+    char l2[5];
+    if (lee_linea2(f.get(), l2)) tipo_linea2(l2, &reto->tipo);
+
+    if (reto->tipo == TIPO_MD || reto->tipo == TIPO_FORWARD) {
+        if (!lee_linea(f.get(), linea, sizeof linea)) {
+            error(ERR_RETO, 0, r_buf);
+            return false;
+        }
+        p = linea;
+        lee_palabra(&p, reto->pas_md5, sizeof reto->pas_md5);
+    }
+    f.cierra();
+    borra_marca_error(ERR_RETO);
+    return true;
+}
 
 void deniega(char* r_buf) {
     rbuf_add(r_buf, "\n");

@@ -6,21 +6,14 @@
 #include "driver/disco.h"
 #include "driver/global.h"
 #include "driver/rutas.h"
+#include "driver/testigo.h"
 #include "driver/utils.h"
 #include "texts/error.h"
 #include "texts/intro.h"
 #include "texts/log.h"
+#include "texts/textos.h"
 
 namespace talmir {
-
-Archivo abre_texto_puerto(const char* raiz, const char* general, char* ruta) {
-    if (formatea(ruta, RUTA_MAX, "%s/%s%d.%s", DIR_TRABAJO, raiz, usuario.puerto, "prt")) {
-        Archivo f = Archivo::abre(ruta, "rt");
-        if (f) return f;
-    }
-    if (!formatea(ruta, RUTA_MAX, "%s/%s", DIR_TRABAJO, general)) return Archivo();
-    return Archivo::abre(ruta, "rt");
-}
 
 void prim_llamd(char* r_buf) {
     // -1: a fault already reported, which has set the outcome.
@@ -38,6 +31,7 @@ void prim_llamd(char* r_buf) {
 }
 
 void decision(std::uint8_t modo, char* r_buf) {
+    testigo_modo(modo, en_respaldo != 0);
     switch (modo) {
         case MODO_CERRADO:
             msg_informativo(r_buf);
@@ -95,13 +89,12 @@ void decision_respaldo(char* r_buf) {
 void libre(char* r_buf) {
     if (cfg.txt_cnx) {
         char ruta[RUTA_MAX];
-        Archivo f = abre_texto_puerto("open", "open.prt", ruta);
+        Archivo f = busca_texto_puerto(nullptr, "open", "open.prt", ruta);
         if (!f) {
             error(ERR_ABIERTO, 0, r_buf);
             return;
         }
-        rbuf_add(r_buf, "\n");
-        rbuf_add_fichero(r_buf, f.get());
+        envia_texto(r_buf, f, ruta);
     }
     borra_marca_error(ERR_ABIERTO);
     envia_intro(r_buf);
@@ -111,13 +104,12 @@ void libre(char* r_buf) {
 void excluido(char* r_buf) {
     if (cfg.txt_dcnx) {
         char ruta[RUTA_MAX];
-        Archivo f = abre_texto_puerto("exclud", "excluded.prt", ruta);
+        Archivo f = busca_texto_puerto(nullptr, "exclud", "excluded.prt", ruta);
         if (!f) {
             error(ERR_EXCLUIDO, 0, r_buf);
             return;
         }
-        rbuf_add(r_buf, "\n");
-        rbuf_add_fichero(r_buf, f.get());
+        envia_texto(r_buf, f, ruta);
         f.cierra();
         borra_marca_error(ERR_EXCLUIDO);
     }

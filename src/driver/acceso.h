@@ -9,10 +9,6 @@
 
 namespace talmir {
 
-// Opens the port's own text ("open3.prt") or else the general one
-// ("open.prt"); ruta (RUTA_MAX bytes) receives the path of the one that opened.
-Archivo abre_texto_puerto(const char* raiz, const char* general, char* ruta);
-
 void prim_llamd(char* r_buf);
 void decision(std::uint8_t modo, char* r_buf);
 // Hands the station to the port's default mode after a fault (errors 4 and 7,

@@ -10,6 +10,7 @@
 #include "driver/disco.h"
 #include "driver/global.h"
 #include "driver/rutas.h"
+#include "driver/testigo.h"
 #include "driver/utils.h"
 
 namespace talmir {
@@ -62,7 +63,9 @@ std::uint8_t puerto_cerrado() {
                   "prt")) {
         return 0;
     }
-    return existe(ruta) ? 1 : 0;
+    if (!existe(ruta)) return 0;
+    testigo_marca(ruta, "the port is closed to all but BBSs and sysops");
+    return 1;
 }
 
 }  // namespace talmir

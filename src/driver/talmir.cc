@@ -16,6 +16,7 @@
 #include "driver/global.h"
 #include "driver/inyeccion.h"
 #include "driver/rutas.h"
+#include "driver/testigo.h"
 #include "driver/utils.h"
 #include "texts/correo.h"
 #include "texts/error.h"
@@ -115,6 +116,52 @@ void cmd_directo(const char* argv1, const char* argv2, char* r_buf) {
     sin_arg(r_buf);
 }
 
+int corre_estacion(int argc, char** argv, char* r_buf) {
+    correo_pendiente(r_buf);
+    if (almacena_arg(argc, argv) == -1) {
+        r_buf[0] = '\0';
+        return SALIDA_DESCONECTA;
+    }
+
+    // A run that carries a typed line may have had it run by FBB's shell. The
+    // report goes first: under a pipe, the output's reader may be gone.
+    if ((usuario.llamada > 0 || usuario.nuevo == -1) && busca_inyeccion() == 1) {
+        rechaza_inyeccion(r_buf);
+        (void)std::signal(SIGPIPE, SIG_IGN);
+        return valor_salida;
+    }
+
+    if (usuario.nuevo == -1) {
+        resp_fwd(r_buf);
+        return valor_salida;
+    }
+    if (usuario.nuevo == 1) nuevo_usr(r_buf);
+
+    if (usuario.llamada > 0) {
+        resp_usr(r_buf);
+    } else {
+        char prt_id[16];
+        formatea(prt_id, sizeof prt_id, "{TALMIR-%s}\n", version);
+        copia(r_buf, RBUF_SIZE, prt_id);
+
+        char stfich[RUTA_MAX];
+        if (ruta_trabajo(stfich, "talmir.sta") && existe(stfich)) {
+            testigo_marca(stfich, "the filter is off");
+            return SALIDA_ENTRA;
+        }
+        if ((usuario.mascara & (FLAG_SYSOP | FLAG_BBS)) == 0 && puerto_cerrado() != 0) {
+            return SALIDA_DESCONECTA;
+        }
+        prim_llamd(r_buf);
+    }
+
+    if (cfg.log_cnx && valor_salida != SALIDA_OTRA && valor_salida != SALIDA_DESCONECTA) {
+        logcnx(0);
+        logcnx(1);
+    }
+    return valor_salida;
+}
+
 int talmir_main(int argc, char** argv) {
     char r_buf[RBUF_SIZE] = {};
     inicia_globales(std::time(nullptr));
@@ -129,52 +176,9 @@ int talmir_main(int argc, char** argv) {
         cmd_directo(argv[1], argc == 3 ? argv[2] : "#", r_buf);
         return SALIDA_ENTRA;
     }
-
-    // A station's line.
-    correo_pendiente(r_buf);
-    if (almacena_arg(argc, argv) == -1) return SALIDA_DESCONECTA;
-
-    // A run that carries a typed line may have had it run by FBB's shell. The
-    // report goes first: under a pipe, the output's reader may be gone.
-    if ((usuario.llamada > 0 || usuario.nuevo == -1) && busca_inyeccion() == 1) {
-        rechaza_inyeccion(r_buf);
-        (void)std::signal(SIGPIPE, SIG_IGN);
-        escribe_salida(r_buf);
-        return valor_salida;
-    }
-
-    if (usuario.nuevo == -1) {
-        resp_fwd(r_buf);
-        escribe_salida(r_buf);
-        return valor_salida;
-    }
-    if (usuario.nuevo == 1) nuevo_usr(r_buf);
-
-    if (usuario.llamada > 0) {
-        resp_usr(r_buf);
-    } else {
-        char prt_id[16];
-        formatea(prt_id, sizeof prt_id, "{TALMIR-%s}\n", version);
-        copia(r_buf, RBUF_SIZE, prt_id);
-
-        char stfich[RUTA_MAX];
-        if (ruta_trabajo(stfich, "talmir.sta") && existe(stfich)) {
-            escribe_salida(r_buf);
-            return SALIDA_ENTRA;
-        }
-        if ((usuario.mascara & (FLAG_SYSOP | FLAG_BBS)) == 0 && puerto_cerrado() != 0) {
-            escribe_salida(r_buf);
-            return SALIDA_DESCONECTA;
-        }
-        prim_llamd(r_buf);
-    }
-
-    if (cfg.log_cnx && valor_salida != SALIDA_OTRA && valor_salida != SALIDA_DESCONECTA) {
-        logcnx(0);
-        logcnx(1);
-    }
+    const int salida = corre_estacion(argc, argv, r_buf);
     escribe_salida(r_buf);
-    return valor_salida;
+    return salida;
 }
 
 }  // namespace talmir

@@ -6,6 +6,11 @@ namespace talmir {
 
 // The whole run; main only calls this and returns its result.
 int talmir_main(int argc, char** argv);
+// One station's run as FBB makes it (more than three arguments), once the
+// globals are set up and the built-in texts in place: what the station is to
+// see goes to r_buf (RBUF_SIZE bytes) and nothing is printed. Returns the
+// exit code.
+int corre_estacion(int argc, char** argv, char* r_buf);
 // Fills usuario from a station-mode argument vector of argc entries (missing
 // ones count as empty texts). 1, or -1 for a malformed callsign argument.
 int almacena_arg(int argc, char** argv);

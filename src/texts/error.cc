@@ -13,6 +13,7 @@
 #include "driver/global.h"
 #include "driver/inyeccion.h"
 #include "driver/rutas.h"
+#include "driver/testigo.h"
 #include "driver/utils.h"
 #include "texts/correo.h"
 
@@ -183,6 +184,7 @@ void error(std::uint16_t num_error, std::uint16_t linea, char* r_buf) {
     }
     char mensaje[kMensajeMax];
     compone_mensaje(num_error, linea, mensaje, sizeof mensaje);
+    testigo_error(num_error, linea, mensaje);
     char estacion[256];
     char linea_err[kMensajeMax + 32];
     linea_estacion(estacion, sizeof estacion);

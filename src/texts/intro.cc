@@ -14,6 +14,7 @@
 #include "driver/utils.h"
 #include "texts/correo.h"
 #include "texts/error.h"
+#include "texts/textos.h"
 
 namespace talmir {
 
@@ -39,30 +40,11 @@ constexpr std::uint16_t INTRO_SIN_NUEVO = 4;     // "N": new users
 constexpr std::uint16_t NUSR_TEXTO = 1;    // "T"
 constexpr std::uint16_t NUSR_MENSAJE = 2;  // "M"
 
-Archivo abre_si_cabe(bool cabe, const char* ruta) {
-    return cabe ? Archivo::abre(ruta, "r") : Archivo();
-}
-
-// The personal presentation: callsign with SSID, then callsign alone.
-Archivo busca_presentacion(char* ruta) {
-    Indicativo id;
-    Archivo f = abre_si_cabe(
-        formatea(ruta, RUTA_MAX, "%s/%s%d.%s", DIR_TRABAJO, id.t, usuario.ssid, "ent"), ruta);
-    if (f) return f;
-    return abre_si_cabe(formatea(ruta, RUTA_MAX, "%s/%s.%s", DIR_TRABAJO, id.t, "ent"), ruta);
-}
-
 bool sin_intro_general() {
     const std::uint16_t ops = cfg.txtintro_ops;
     return ((usuario.mascara & FLAG_EXCLUIDO_INTRO) != 0 && (ops & INTRO_SIN_EXCLUIDO) != 0) ||
            ((usuario.mascara & FLAG_SYSOP) != 0 && (ops & INTRO_SIN_SYSOP) != 0) ||
            (usuario.nuevo == 1 && (ops & INTRO_SIN_NUEVO) != 0);
-}
-
-// Every text shown to a station is preceded by one newline.
-void anade_texto(char* r_buf, const Archivo& f) {
-    rbuf_add(r_buf, "\n");
-    rbuf_add_fichero(r_buf, f.get());
 }
 
 // The whole of an open file, bytes unchanged.
@@ -81,30 +63,13 @@ Archivo busca_texto(const char* fichp, const char* fich, char* ruta) {
     // FBB is asked for the language on every search, so that a fault of its
     // configuration is reported; the language counts with txtlang only.
     const bool con_lang = langused(lang, cfg.txt_lang != 0) == 1;
-    const int puerto = usuario.puerto;
-    const std::size_t size = RUTA_MAX;
-
-    bool cabe = false;
-    if (con_lang) {
-        cabe = formatea(ruta, size, "%s/%s/%s%d.%s", DIR_TRABAJO, lang, fichp, puerto, "prt") &&
-               existe(ruta);
-    }
-    if (!cabe) cabe = formatea(ruta, size, "%s/%s%d.%s", DIR_TRABAJO, fichp, puerto, "prt");
-    Archivo f = abre_si_cabe(cabe, ruta);
-    if (f) return f;
-
-    cabe = false;
-    if (con_lang) {
-        cabe = formatea(ruta, size, "%s/%s/%s", DIR_TRABAJO, lang, fich) && existe(ruta);
-    }
-    if (!cabe) cabe = formatea(ruta, size, "%s/%s", DIR_TRABAJO, fich);
-    return abre_si_cabe(cabe, ruta);
+    return busca_texto_puerto(con_lang ? lang : nullptr, fichp, fich, ruta);
 }
 
 Archivo busca_txtintro(int introtype, char* ruta) {
     if (introtype < sf_genintro || introtype > sf_prespers) return Archivo();
     if (introtype == sf_genintro && sin_intro_general()) return Archivo();
-    if (introtype == sf_prespers) return busca_presentacion(ruta);
+    if (introtype == sf_prespers) return busca_por_indicativo("ent", ruta);
     return busca_texto(sf_introfich[introtype].fichp, sf_introfich[introtype].fich, ruta);
 }
 
@@ -112,7 +77,7 @@ void envia_txtintro(int introtype, char* r_buf) {
     char ruta[RUTA_MAX];
     Archivo f = busca_txtintro(introtype, ruta);
     if (!f) return;
-    anade_texto(r_buf, f);
+    envia_texto(r_buf, f, ruta);
 }
 
 void envia_intro(char* r_buf) {
@@ -134,7 +99,7 @@ void msg_informativo(char* r_buf) {
         error(ERR_INFO, 0, r_buf);
         return;
     }
-    anade_texto(r_buf, f);
+    envia_texto(r_buf, f, ruta);
     f.cierra();
     borra_marca_error(ERR_INFO);
     valor_salida = SALIDA_DESCONECTA;
@@ -172,10 +137,7 @@ std::int8_t nuevo_usr(char* r_buf) {
 
 void msg_newusr(char* r_buf) {
     char ruta[RUTA_MAX];
-    Archivo f = abre_si_cabe(
-        formatea(ruta, sizeof ruta, "%s/%s%d.%s", DIR_TRABAJO, "newmsg", usuario.puerto, "prt"),
-        ruta);
-    if (!f) f = abre_si_cabe(ruta_trabajo(ruta, "newmsg.prt"), ruta);
+    Archivo f = busca_texto_puerto(nullptr, "newmsg", "newmsg.prt", ruta);
     if (!f) return;
     if (!leido_init && lee_init(r_buf) != 1) return;
 
