@@ -4,6 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -1091,6 +1096,70 @@ std::string respuesta(const Raiz& raiz, const std::string& reto) {
     return primera.substr(0, blanco);
 }
 
+// Every file under the root with its bytes, by path relative to the root.
+std::map<std::string, std::string> foto(const Raiz& raiz) {
+    std::map<std::string, std::string> f;
+    namespace fs = std::filesystem;
+    for (const auto& e : fs::recursive_directory_iterator(raiz.dir())) {
+        if (!e.is_regular_file()) continue;
+        std::ifstream in(e.path(), std::ios::binary);
+        f[fs::relative(e.path(), raiz.dir()).string()] =
+            std::string(std::istreambuf_iterator<char>(in), {});
+    }
+    return f;
+}
+
+// The files a run changed: written, created or removed.
+std::set<std::string> cambiados(const std::map<std::string, std::string>& antes,
+                                const std::map<std::string, std::string>& despues) {
+    std::set<std::string> c;
+    for (const auto& [ruta, datos] : despues) {
+        auto i = antes.find(ruta);
+        if (i == antes.end() || i->second != datos) c.insert(ruta);
+    }
+    for (const auto& [ruta, datos] : antes) {
+        if (despues.count(ruta) == 0) c.insert(ruta);
+    }
+    return c;
+}
+
+// The files the checker says the first call changes, relative to the root:
+// the ones it names, less those it creates and removes again.
+std::set<std::string> nombrados(const Raiz& raiz, const std::string& salida,
+                                const std::map<std::string, std::string>& antes) {
+    const std::vector<std::pair<std::string, bool>> verbos = {
+        {"  writes ", false},  {"  rewrites ", false}, {"  appends to ", false},
+        {"  creates ", false}, {"  removes ", true},
+    };
+    std::map<std::string, bool> ultimo;  // path: removed by its last action
+    bool en_primera = false;
+    for (const std::string& l : lineas(salida)) {
+        if (l.rfind("first call: ", 0) == 0) {
+            en_primera = true;
+            continue;
+        }
+        if (!en_primera) continue;
+        if (l.rfind("  ", 0) != 0) break;
+        for (const auto& [verbo, quita] : verbos) {
+            if (l.rfind(verbo, 0) != 0) continue;
+            std::string ruta = l.substr(verbo.size());
+            const std::string resto = " with its contents";
+            if (ruta.size() > resto.size() &&
+                ruta.compare(ruta.size() - resto.size(), resto.size(), resto) == 0) {
+                ruta.resize(ruta.size() - resto.size());
+            }
+            if (ruta.rfind(raiz.dir() + "/", 0) == 0) ruta = ruta.substr(raiz.dir().size() + 1);
+            if (ruta.rfind("./", 0) == 0) ruta = ruta.substr(2);
+            ultimo[ruta] = quita;
+        }
+    }
+    std::set<std::string> n;
+    for (const auto& [ruta, quitado] : ultimo) {
+        if (!(quitado && antes.count(ruta) == 0)) n.insert(ruta);
+    }
+    return n;
+}
+
 TEST(Revision, LoQuePasaEsLoQueHaceElFiltro) {
     struct Caso {
         const char* que;
@@ -1141,8 +1210,11 @@ TEST(Revision, LoQuePasaEsLoQueHaceElFiltro) {
         const Desenlace d = desenlace(chk.salida);
         ASSERT_NE(d.codigo, -1) << c.que << "\n" << chk.salida;
 
+        const auto antes = foto(raiz);
         Resultado fil = prueba::estacion(raiz, "N0CALL-0", 0, c.mascara, 0, c.puerto);
         EXPECT_EQ(fil.codigo, d.codigo) << c.que << "\n" << chk.salida << fil.salida;
+        EXPECT_EQ(cambiados(antes, foto(raiz)), nombrados(raiz, chk.salida, antes)) << c.que << "\n"
+                                                                                    << chk.salida;
         if (d.codigo == 1) {
             // A challenge: then a right answer.
             ASSERT_NE(d.codigo_acierto, -1) << c.que << "\n" << chk.salida;
@@ -1162,24 +1234,42 @@ TEST(Revision, LoQuePasaEsLoQueHaceElFiltro) {
     }
 }
 
+// The checker's answer with the challenge's drawn digits as "#".
+std::string sin_sorteo(const std::string& salida) {
+    std::string s;
+    for (const std::string& l : lineas(salida)) {
+        std::string v = l;
+        if (v.rfind("  says: PASSWORD>", 0) == 0) {
+            for (char& ch : v) {
+                if (ch >= '0' && ch <= '9') ch = '#';
+            }
+        }
+        s += v + "\n";
+    }
+    return s;
+}
+
+const char kIdLinea[] = "  says: {TALMIR-4.1\\xE12}\n";
+
 TEST(Revision, LoQuePasaConLasMarcas) {
     Raiz raiz;
     mundo(raiz);
     raiz.escribe(Raiz::trabajo("1.prt"), "");
     Resultado r = revisa(raiz, {"N0CALL-0", "1"});
-    EXPECT_EQ(r.salida,
-              "N0CALL-0 on port 1, FBB flags 0\n"
-              "./var/ax25/fbb/talmir/1.prt: the port is closed to all but BBSs and sysops\n"
-              "first call: disconnected, exit 2\n"
-              "  sent: nothing\n");
+    EXPECT_EQ(r.salida, std::string("N0CALL-0 on port 1, FBB flags 0\n"
+                                    "./var/ax25/fbb/talmir/1.prt: the port is closed to all but "
+                                    "BBSs and sysops\n"
+                                    "first call: disconnected, exit 2\n"
+                                    "  sent: nothing\n") +
+                            kIdLinea);
     EXPECT_EQ(prueba::estacion(raiz, "N0CALL-0", 0, 0, 0, 1).codigo, 2);
     raiz.escribe(Raiz::trabajo("talmir.sta"), "");
     r = revisa(raiz, {"N0CALL-0", "1"});
-    EXPECT_EQ(r.salida,
-              "N0CALL-0 on port 1, FBB flags 0\n"
-              "./var/ax25/fbb/talmir/talmir.sta: the filter is off\n"
-              "first call: let in, exit 0\n"
-              "  sent: nothing\n");
+    EXPECT_EQ(r.salida, std::string("N0CALL-0 on port 1, FBB flags 0\n"
+                                    "./var/ax25/fbb/talmir/talmir.sta: the filter is off\n"
+                                    "first call: let in, exit 0\n"
+                                    "  sent: nothing\n") +
+                            kIdLinea);
     EXPECT_EQ(prueba::estacion(raiz, "N0CALL-0", 0, 0, 0, 1).codigo, 0);
 }
 
@@ -1188,30 +1278,107 @@ TEST(Revision, LoQuePasaPasoAPaso) {
     mundo(raiz);
     Resultado r = revisa(raiz, {"N0CALL-0", "1"});
     EXPECT_EQ(r.codigo, 0);
-    EXPECT_EQ(r.salida,
-              "N0CALL-0 on port 1, FBB flags 0\n"
-              "./var/ax25/fbb/talmir/config.prt:15: port 1 is filtered; its default mode is OPEN\n"
-              "./var/ax25/fbb/talmir/users.prt:1: block N0CALL\n"
-              "./var/ax25/fbb/talmir/users.prt:2: mode NORMAL for port 1, with a password of 9 "
-              "characters\n"
-              "first call: challenge NORMAL, exit 1: \"PASSWORD>\" and five positions in the "
-              "9-character password; 3 answers\n"
-              "  sent: nothing\n"
-              "after a right answer: let in, exit 0\n"
-              "  sent: nothing\n"
-              "after the last wrong answer: refused, exit 2\n");
-    // A faulty config.prt lets every station in, and the road says why.
+    EXPECT_EQ(sin_sorteo(r.salida),
+              std::string(
+                  "N0CALL-0 on port 1, FBB flags 0\n"
+                  "./var/ax25/fbb/talmir/config.prt:15: port 1 is filtered; its default mode is "
+                  "OPEN\n"
+                  "./var/ax25/fbb/talmir/users.prt:1: block N0CALL\n"
+                  "./var/ax25/fbb/talmir/users.prt:2: mode NORMAL for port 1, with a password of 9 "
+                  "characters\n"
+                  "first call: challenge, exit 1\n"
+                  "  sent: nothing\n") +
+                  kIdLinea +
+                  "  says: PASSWORD> # # # # #\n"
+                  "  writes ./var/ax25/fbb/talmir/N0CALL0.tmp\n"
+                  "after a right answer: let in, exit 0\n"
+                  "  sent: nothing\n"
+                  "  removes ./var/ax25/fbb/talmir/N0CALL0.tmp\n"
+                  "after a wrong answer: challenge, exit 1\n"
+                  "  sent: nothing\n"
+                  "  says: PASSWORD> # # # # #\n"
+                  "  writes ./var/ax25/fbb/talmir/N0CALL0.tmp\n"
+                  "after the last wrong answer (answer 3): disconnected, exit 2\n"
+                  "  sent: nothing\n"
+                  "  says: *** MISTAKEN IDENTITY - DENIED ACCESS!\n"
+                  "  removes ./var/ax25/fbb/talmir/N0CALL0.tmp\n");
+    // A faulty config.prt lets every station in, and the road says why: the
+    // filter's report and its mail, which the check only names.
     raiz.config(con_linea(2, "9"));
     r = revisa(raiz, {"N0CALL-0", "1"});
     EXPECT_EQ(r.codigo, 1);
     EXPECT_EQ(r.salida,
-              "N0CALL-0 on port 1, FBB flags 0\n"
-              "./var/ax25/fbb/talmir/config.prt:3: error: the attempts line (intentos) must begin "
-              "with a digit 1 to 5, not \"9\" (error 5)\n"
-              "first call: let in, exit 0\n"
-              "  sent: nothing\n");
+              std::string("N0CALL-0 on port 1, FBB flags 0\n"
+                          "./var/ax25/fbb/talmir/config.prt:3: error: the attempts line (intentos) "
+                          "must begin with a digit 1 to 5, not \"9\" (error 5)\n"
+                          "first call: let in, exit 0\n"
+                          "  sent: nothing\n") +
+                  kIdLinea +
+                  "  rewrites ./var/ax25/fbb/talmir/error.prt\n"
+                  "  creates ./var/ax25/fbb/talmir/error5.tmp\n");
     EXPECT_FALSE(raiz.existe(Raiz::trabajo("error.prt")));
     EXPECT_FALSE(raiz.existe(Raiz::trabajo("error5.tmp")));
+}
+
+// What only the filter's own runs can tell: the mail, the logs and the
+// outcome of the plain answer to a digest challenge, each in the section of
+// the run that does it.
+TEST(Revision, LoQuePasaConCorreoYRegistros) {
+    struct Caso {
+        const char* que;
+        std::vector<std::string> interruptores;
+        std::string usuario;
+        std::vector<std::string> args;
+        std::string seccion;  // the line that opens the run's section
+        std::string linea;    // a line of that section
+    };
+    const std::vector<Caso> casos = {
+        {"a new user, msgnewusr OK",
+         {"NO", "NO", "NO", "NO", "NO", "NO", "OK"},
+         "1 OPEN",
+         {"--new", "N0CALL-0", "1"},
+         "first call: let in, exit 0",
+         "  mails \"SP N0SYS < TALMIR\": NEW USER"},
+        {"lognopas OK",
+         {"NO", "NO", "NO", "NO", "NO", "NO", "NO", "NO", "NO", "OK"},
+         "1 NORMAL Secreto77",
+         {"N0CALL-0", "1"},
+         "after the last wrong answer (answer 3): disconnected, exit 2",
+         "  creates ./var/ax25/fbb/talmir/lognopas.prt with its contents"},
+        {"logexcld OK",
+         {"NO", "NO", "NO", "NO", "NO", "NO", "NO", "NO", "OK"},
+         "1 EXCLUDED",
+         {"N0CALL-0", "1"},
+         "first call: disconnected, exit 2",
+         "  creates ./var/ax25/fbb/talmir/logexcld.prt with its contents"},
+        {"MD, five characters",
+         {},
+         "1 MD5 Clave2024x",
+         {"N0CALL-0", "1"},
+         "after a right answer of five characters instead of a digest: let in, exit 0",
+         "  removes ./var/ax25/fbb/talmir/N0CALL0.tmp"},
+    };
+    for (const Caso& c : casos) {
+        Raiz raiz;
+        mundo(raiz);
+        raiz.config(config_basica("1 OPEN\n", "3", c.interruptores));
+        raiz.usuarios("N0CALL\n" + c.usuario + "\n-\n");
+        Resultado r = revisa(raiz, c.args);
+        bool en_seccion = false;
+        bool hallada = false;
+        for (const std::string& l : lineas(r.salida)) {
+            if (l == c.seccion) {
+                en_seccion = true;
+            } else if (en_seccion && l.rfind("  ", 0) != 0) {
+                break;
+            } else if (en_seccion && l.rfind(c.linea, 0) == 0) {
+                hallada = true;
+            }
+        }
+        EXPECT_TRUE(hallada) << c.que << "\n" << r.salida;
+        EXPECT_FALSE(raiz.existe(Raiz::mail_in()) && !raiz.lee(Raiz::mail_in()).empty())
+            << c.que << ": the check mailed";
+    }
 }
 
 }  // namespace

@@ -1,57 +1,195 @@
-// What happens to one station on one port at its first call. The lookups
-// are the filter's own (lee_cfg, lee_usr, the text and table searches),
-// heard through the listeners, so that nothing is written; the outcome of
-// each mode is told as the filter's handlers carry it out.
-#include <algorithm>
+// What happens to one station on one port. The filter's own runs are made
+// in a dry run of the file layer and watched: the first call and, for a
+// challenge, a right answer and the last wrong one, each against the
+// challenge that the first call would have written. Every outcome, text,
+// file and mail told here is the filter's, by construction; this file only
+// tells them.
 #include <cstring>
+#include <ctime>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "auth/password.h"
+#include "auth/resp.h"
 #include "check/escucha.h"
 #include "check/fbb_instalado.h"
 #include "check/revisa.h"
 #include "config/config.h"
-#include "driver/acceso.h"
 #include "driver/disco.h"
+#include "driver/disco_simulado.h"
 #include "driver/global.h"
 #include "driver/rutas.h"
 #include "driver/talmir.h"
+#include "driver/testigo.h"
 #include "driver/utils.h"
-#include "texts/intro.h"
+#include "texts/error.h"
+#include "texts/lenguaje.h"
 
 namespace talmir {
 
 namespace {
 
+// The station as FBB passes it.
+struct Estacion {
+    std::string indicativo;
+    std::string puerto;
+    unsigned mascara;
+    bool nuevo;
+};
+
+// One run of the filter and what it left.
+struct Corrida {
+    int salida = 0;
+    std::string respuesta;  // what the station is sent
+    Testigo testigo;
+    std::vector<Simulacion::Accion> acciones;
+    std::vector<Simulacion::Mensaje> correos;
+    Escucha oido;        // the lines that served the station, the last reason
+    bool leida = false;  // config.prt was read
+    int modo_def = 0;
+    int intentos = 0;
+    int modo = 0;              // the user line's mode
+    std::size_t largo_pw = 0;  // and the length of its password
+    char ruta_reto[RUTA_MAX] = {};
+};
+
+// More wrong answers than the attempts line allows.
+constexpr int kRespuestasMax = 9;
+
+// The words for the run's exit code.
+struct Salida {
+    std::uint8_t codigo;
+    const char* que;
+};
+constexpr Salida kSalidas[] = {
+    {SALIDA_ENTRA, "let in"},
+    {SALIDA_OTRA, "challenge"},
+    {SALIDA_DESCONECTA, "disconnected"},
+    {SALIDA_SOLOLEER, "let in read-only"},
+    {SALIDA_RETENIDOS, "let in with its messages held"},
+    {SALIDA_GUEST, "let in as a guest"},
+};
+
+std::string desenlace(int salida) {
+    for (const Salida& s : kSalidas) {
+        if (s.codigo == salida) return texto("%s, exit %d", s.que, salida);
+    }
+    return texto("exit %d", salida);
+}
+
+// The words for what the dry run recorded.
+std::string accion(const Simulacion::Accion& a) {
+    using Tipo = Simulacion::Accion::Tipo;
+    const char* r = a.ruta.c_str();
+    switch (a.tipo) {
+        case Tipo::crea:
+            return texto("creates %s", r);
+        case Tipo::escribe:
+            return texto("writes %s", r);
+        case Tipo::reescribe:
+            return texto("rewrites %s", r);
+        case Tipo::anexa:
+            return texto("appends to %s", r);
+        case Tipo::crea_con:
+            return texto("creates %s with its contents", r);
+        case Tipo::borra:
+            return texto("removes %s", r);
+        case Tipo::crea_dir:
+            return texto("makes the directory %s", r);
+        case Tipo::renombra:
+            return texto("renames %s to %s", r, a.destino.c_str());
+        case Tipo::vacia_en:
+            return texto("moves what %s holds to the end of %s", r, a.destino.c_str());
+    }
+    return r;
+}
+
+// A line of what the station sees, its control and 8-bit bytes escaped.
+std::string visible(const std::string& s) {
+    std::string v;
+    for (char c : s) {
+        auto u = static_cast<unsigned char>(c);
+        if (u < ' ' || u >= 127) {
+            v += texto("\\x%02X", u);
+        } else {
+            v += c;
+        }
+    }
+    return v;
+}
+
 class Camino {
    public:
-    explicit Camino(std::FILE* out) : out_(out) {}
-    int ejecuta(bool nuevo);
+    Camino(const Estacion& e, std::FILE* out)
+        : estacion_(e), out_(out), ahora_(std::time(nullptr)) {}
+    int ejecuta();
 
    private:
+    Corrida corre(Simulacion& sim, int llamada, const char* respuesta, bool nuevo);
     void linea(const std::string& s) { (void)std::fprintf(out_, "%s\n", s.c_str()); }
     void en(const std::string& fichero, unsigned num, const std::string& s);
     void fallo(const std::string& fichero, unsigned num, const std::string& s);
-    void desenlace(const std::string& que, const std::vector<std::string>& textos);
-    void modo(int modo);
-    void respaldo(const std::string& por_que);
-    void libre();
-    void excluido();
-    void reto(int m, int tipo, const std::string& como, int respuestas);
-    std::vector<std::string> intros(std::vector<std::string> textos = {});
-    void config_fallida();
+    void camino(const Corrida& c);
+    void fallos(const Corrida& c);
+    void cuenta(const std::string& que, const Corrida& c);
     std::string motivo_cfg(unsigned num);
-    std::string linea_de(const std::string& ruta, unsigned num);
+    int estado() const;
 
+    Estacion estacion_;
     std::FILE* out_;
-    char r_buf_[RBUF_SIZE] = {};
+    std::time_t ahora_;
     std::string ruta_cfg_;
     std::string ruta_usr_;
-    bool en_respaldo_ = false;
-    bool fallos_ = false;
-    std::string correo_;
+    bool errores_ = false;
+    bool ilegible_ = false;
+    int puerto_ = 0;  // the port as the filter takes it
+    std::string id_;  // CALL-SSID as the filter takes it
 };
+
+int Camino::estado() const {
+    if (ilegible_) return REVISION_ILEGIBLE;
+    return errores_ ? REVISION_ERRORES : REVISION_LIMPIA;
+}
+
+Corrida Camino::corre(Simulacion& sim, int llamada, const char* respuesta, bool nuevo) {
+    sim.olvida_acciones();
+    reinicia_globales();
+    inicia_globales(ahora_);
+    textos_defecto();
+    escucha.limpia();
+    escucha.linea_puerto = escucha.linea_cabecera = escucha.linea_usuario = 0;
+
+    std::vector<std::string> args = {"talmir",
+                                     estacion_.indicativo,
+                                     std::to_string(llamada),
+                                     std::to_string(estacion_.mascara),
+                                     nuevo ? "1" : "0",
+                                     "0",
+                                     estacion_.puerto};
+    if (respuesta != nullptr) args.emplace_back(respuesta);
+    std::vector<char*> argv;
+    argv.reserve(args.size() + 1);
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+
+    Corrida c;
+    char r_buf[RBUF_SIZE] = {};
+    testigo = &c.testigo;
+    c.salida = corre_estacion(static_cast<int>(args.size()), argv.data(), r_buf);
+    testigo = nullptr;
+    c.respuesta = r_buf;
+    c.acciones = sim.acciones();
+    c.correos = sim.correos();
+    c.oido = escucha;
+    c.leida = leido_cfg != 0;
+    c.modo_def = cfg.modo_def;
+    c.intentos = cfg.num_int;
+    c.modo = usuario.modo;
+    c.largo_pw = strnlen(usuario.password, sizeof usuario.password);
+    if (!ruta_reto(c.ruta_reto, sizeof c.ruta_reto)) c.ruta_reto[0] = '\0';
+    return c;
+}
 
 void Camino::en(const std::string& fichero, unsigned num, const std::string& s) {
     if (num != 0) {
@@ -62,389 +200,223 @@ void Camino::en(const std::string& fichero, unsigned num, const std::string& s) 
 }
 
 void Camino::fallo(const std::string& fichero, unsigned num, const std::string& s) {
-    fallos_ = true;
+    errores_ = true;
     en(fichero, num, "error: " + s);
 }
 
-void Camino::desenlace(const std::string& que, const std::vector<std::string>& textos) {
-    linea(que);
-    std::string s;
-    for (const std::string& t : textos) s += " " + t;
-    linea("  sent:" + (s.empty() ? std::string(" nothing") : s));
-}
-
-std::string Camino::linea_de(const std::string& ruta, unsigned num) {
-    Archivo f = Archivo::abre(ruta.c_str(), "r");
-    if (!f) return std::string();
-    LectorLineas lector(f.get());
-    char buf[LINEA_USR];
-    for (unsigned n = 1; lector.linea(buf, sizeof buf); ++n) {
-        if (n == num) {
-            const char* p = buf;
-            char palabra[LINEA_USR];
-            if (lee_palabra(&p, palabra, sizeof palabra) == 0) return std::string();
-            return strupr(palabra);
-        }
-    }
-    return std::string();
-}
-
-// The texts a station let in receives after the given ones, as envia_intro
-// chooses them.
-std::vector<std::string> Camino::intros(std::vector<std::string> textos) {
-    char ruta[RUTA_MAX];
-    auto toma = [&](int tipo) {
-        Archivo f = busca_txtintro(tipo, ruta);
-        if (f) textos.emplace_back(ruta);
-    };
-    if ((usuario.mascara & FLAG_BBS) == 0) {
-        if (cfg.txt_guest && (usuario.mascara & FLAG_GUEST) != 0) toma(sf_guest);
-        if (cfg.txt_intro) toma(sf_genintro);
-        if (cfg.txt_nusr && usuario.nuevo == 1) {
-            if ((cfg.newusr_ops & 1) != 0) toma(sf_newusr);
-            if ((cfg.newusr_ops & 2) != 0) {
-                // The welcome mail, by mail and not on the link.
-                Archivo f;
-                if (formatea(ruta, sizeof ruta, "%s/newmsg%d.prt", DIR_TRABAJO, usuario.puerto)) {
-                    f = Archivo::abre(ruta, "r");
-                }
-                if (!f && formatea(ruta, sizeof ruta, "%s/newmsg.prt", DIR_TRABAJO)) {
-                    f = Archivo::abre(ruta, "r");
-                }
-                if (f) correo_ = ruta;
-            }
-        }
-    }
-    toma(sf_prespers);
-    return textos;
-}
-
-void Camino::respaldo(const std::string& por_que) {
-    if (en_respaldo_) {
-        linea(por_que + ", and the default mode led back here");
-        desenlace("first call: disconnected, exit 2", {});
-        return;
-    }
-    en_respaldo_ = true;
-    linea(texto("%s: the port's default mode %s applies", por_que.c_str(),
-                nombre_modo(cfg.modo_def).c_str()));
-    modo(static_cast<std::uint8_t>(cfg.modo_def));
-}
-
-void Camino::libre() {
-    std::vector<std::string> textos;
-    if (cfg.txt_cnx) {
-        char ruta[RUTA_MAX];
-        Archivo f = abre_texto_puerto("open", "open.prt", ruta);
-        if (!f) {
-            fallo(DIR_TRABAJO, 0,
-                  texto("neither open%d.prt nor open.prt exists, and txtusr is OK (error 8)",
-                        usuario.puerto));
-            desenlace("first call: let in without any text, exit 0", {});
-            return;
-        }
-        textos.emplace_back(ruta);
-    }
-    desenlace("first call: let in, exit 0", intros(textos));
-}
-
-void Camino::excluido() {
-    std::vector<std::string> textos;
-    if (cfg.txt_dcnx) {
-        char ruta[RUTA_MAX];
-        Archivo f = abre_texto_puerto("exclud", "excluded.prt", ruta);
-        if (!f) {
-            fallo(DIR_TRABAJO, 0,
-                  texto("neither exclud%d.prt nor excluded.prt exists, and txtexcl is OK "
-                        "(error 11)",
-                        usuario.puerto));
-            desenlace("first call: excluded, exit 2 (not logged)", {});
-            return;
-        }
-        textos.emplace_back(ruta);
-    }
-    desenlace(cfg.log_dcnx ? "first call: excluded, exit 2 (logged in logexcld.prt)"
-                           : "first call: excluded, exit 2",
-              textos);
-}
-
-// A challenge, and what its answers lead to (resp_usr).
-void Camino::reto(int m, int tipo, const std::string& como, int respuestas) {
-    desenlace(texto("first call: challenge %s, exit 1: %s; %d answer%s", nombre_modo(m).c_str(),
-                    como.c_str(), respuestas, respuestas == 1 ? "" : "s"),
-              {});
-    desenlace("after a right answer: let in, exit 0", intros());
-    const bool restringe = usuario.puerto != 0 || (cfg.sec_ops & SEC_CONSOLA) != 0;
-    if (tipo == 6) {
-        const char* plano = "let in, exit 0";
-        if ((cfg.sec_ops & SEC_MD_SOLO) != 0) {
-            plano = "a wrong answer";
-        } else if (restringe && (cfg.sec_ops & SEC_MD_SOLOLEER) != 0) {
-            plano = "let in read-only, exit 3";
-        } else if (restringe && (cfg.sec_ops & SEC_MD_RETENIDOS) != 0) {
-            plano = "let in with its messages held, exit 4";
-        } else if (restringe && (cfg.sec_ops & SEC_MD_DENEGADO) != 0) {
-            plano = "refused, exit 2";
-        }
-        linea(texto("a right answer of five characters instead of a digest: %s", plano));
-    }
-    std::string final = "refused, exit 2";
-    if (tipo != 10 && restringe && (cfg.sec_ops & SEC_FALLO_SOLOLEER) != 0) {
-        final = "let in read-only, exit 3";
-    } else if (tipo != 10 && restringe && (cfg.sec_ops & SEC_FALLO_RETENIDOS) != 0) {
-        final = "let in with its messages held, exit 4";
-    }
-    if (cfg.log_nopas) final += " (logged in lognopas.prt)";
-    linea(texto("after the last wrong answer: %s", final.c_str()));
-}
-
-void Camino::modo(int m) {
-    const std::size_t n = strnlen(usuario.password, sizeof usuario.password);
-    char prompt[sizeof cfg.prompt];
-    copia(prompt, sizeof prompt, std::string_view(cfg.prompt, strnlen(cfg.prompt, 80)));
-    const int intentos = cfg.num_int;
-    switch (m) {
-        case 2: {
-            char ruta[RUTA_MAX];
-            Archivo f = busca_texto("info", "info.prt", ruta);
-            if (!f) {
-                fallo(DIR_TRABAJO, 0,
-                      texto("neither info%d.prt nor info.prt exists (error 9)", usuario.puerto));
-                desenlace("first call: disconnected, exit 2", {});
-                return;
-            }
-            desenlace("first call: shown the information text and disconnected, exit 2", {ruta});
-            return;
-        }
-        case 3:
-            excluido();
-            return;
-        case 4:
-            reto(4, 4, texto("\"%s\", and the station types its whole pass phrase", prompt), 1);
-            return;
-        case 5:
-        case 6:
-            if (n == 0) {
-                desenlace("first call: refused (no password to draw from), exit 2", {});
-                return;
-            }
-            reto(m, m,
-                 texto("\"%s\" and five positions in the %zu-character password%s", prompt, n,
-                       m == 6 ? ", with ten digits for the digest answer" : ""),
-                 intentos);
-            return;
-        case 7: {
-            char ruta[RUTA_MAX];
-            Archivo f = abre_tabla(ruta);
-            if (!f) {
-                fallo(DIR_TRABAJO, 0,
-                      texto("no table %s%d.TBL or %s.TBL (error 4)", usuario.id, usuario.ssid,
-                            usuario.id));
-                respaldo("no table");
-                return;
-            }
-            const int hoy = hor_fch != nullptr ? hor_fch->tm_mday : 0;
-            if (!busca_dia(f.get(), hoy)) {
-                en(ruta, 0, texto("no line for today, day %d", hoy));
-                respaldo("no line for today");
-                return;
-            }
-            en(ruta, 0, texto("today's password, day %d", hoy));
-            const std::size_t nt = strnlen(usuario.password, sizeof usuario.password);
-            std::string p(prompt);
-            const std::size_t fin = p.find('>');
-            if (fin != std::string::npos) p.resize(fin);
-            reto(7, 7,
-                 texto("\"%s_%d>\" and five positions in today's %zu-character password", p.c_str(),
-                       hoy, nt),
-                 intentos);
-            return;
-        }
-        case 8:
-            if ((usuario.mascara & FLAG_BBS) != 0) {
-                desenlace("first call: let in as a BBS, exit 0", {});
-                return;
-            }
-            linea("not a BBS (FBB flag 16): excluded");
-            excluido();
-            return;
-        case 9:
-            reto(9, 9,
-                 texto("\"%s\" and five digits, answered by the sum of their products with the "
-                       "password's digits",
-                       prompt),
-                 1);
-            return;
-        case 10:
-        case 13:
-            if (n == 0) {
-                desenlace("first call: refused (no password), exit 2", {});
-                return;
-            }
-            reto(m, 10, "\"![ten digits]\", answered by the partner's MD2 or MD5 digest", 1);
-            return;
-        case 11:
-            desenlace("first call: let in read-only, exit 3", {});
-            return;
-        case 12:
-            desenlace("first call: let in with its messages held, exit 4", {});
-            return;
-        case 14:
-            desenlace("first call: let in as a guest, exit 11", {});
-            return;
-        default:
-            libre();
-            return;
-    }
-}
-
-// Why a fixed line of config.prt is faulty: the whole check tells it. The
-// reading ends the road, so the check may change the records.
+// Why a line of config.prt is faulty: the whole check tells it. It runs
+// after the run it explains, and leaves the error routine as it found it.
 std::string Camino::motivo_cfg(unsigned num) {
+    const OyenteError antes = oyente_error;
     Informe inf;
     revisa(inf);
+    oyente_error = antes;
     for (const Diagnostico& d : inf.diagnosticos()) {
         if (d.fichero == ruta_cfg_ && d.linea == num && d.grado == gravedad::error) {
             return d.mensaje;
         }
     }
-    return "faulty line (error 5)";
+    return texto("a faulty line (error %u)", ERR_CFG_DATOS);
 }
 
-void Camino::config_fallida() {
-    // motivo_cfg runs the whole check, which the listeners hear too: what
-    // they heard so far is taken first.
-    const std::vector<ErrorOido> errores = escucha.errores;
-    const bool hay_motivo = escucha.hay_motivo;
-    const std::string motivo =
-        hay_motivo ? explica(escucha.motivo, escucha.palabra, false) : std::string();
-    const std::string idioma = en_trabajo(cfg.lng_file);
-    bool dicho = false;
-    for (const ErrorOido& e : errores) {
-        if (e.num == 3) {
-            fallo(ruta_cfg_, 0, "cannot be read (error 3)");
-        } else if (e.num == 5) {
-            fallo(ruta_cfg_, e.linea, hay_motivo ? motivo + " (error 5)" : motivo_cfg(e.linea));
-        } else if (e.num == 6) {
-            fallo(idioma, 0,
-                  texto("%d text lines instead of 29: the built-in English texts are used "
-                        "(error 6)",
-                        e.linea));
-            continue;
+// The faults the run reported, each where it lies.
+void Camino::fallos(const Corrida& c) {
+    const Escucha& o = c.oido;
+    for (const Testigo::Fallo& f : c.testigo.fallos) {
+        const std::string n = texto(" (error %u)", f.num);
+        if (f.num == ERR_CFG_ABRE) {
+            ilegible_ = true;
+            fallo(ruta_cfg_, 0, "cannot be read" + n);
+        } else if (f.num == ERR_CFG_DATOS) {
+            // The whole check's reason already carries the error's number.
+            if (o.hay_motivo) {
+                fallo(ruta_cfg_, f.linea, explica(o.motivo, o.palabra, false) + n);
+            } else {
+                fallo(ruta_cfg_, f.linea, motivo_cfg(f.linea));
+            }
+        } else if (f.num == ERR_LENGUAJE) {
+            fallo(en_trabajo(cfg.lng_file), 0,
+                  texto("%u text lines instead of 29: the built-in English texts are used%s",
+                        f.linea, n.c_str()));
+        } else if (f.num == ERR_USR_DATOS) {
+            const std::string motivo =
+                o.hay_motivo ? explica(o.motivo, o.palabra, true) : std::string("a faulty line");
+            fallo(ruta_usr_, f.linea, motivo + n);
         } else {
-            fallo(ruta_cfg_, e.linea, texto("error %d", e.num));
+            // The report's own words, on one line, and the files looked for.
+            std::string m;
+            for (const char* p = f.mensaje.c_str(); *p != '\0'; ++p) {
+                if (*p == '\n') {
+                    while (p[1] == ' ') ++p;
+                    m += ' ';
+                } else {
+                    m += *p;
+                }
+            }
+            std::string buscados;
+            for (const std::string& r : f.faltan) buscados += (buscados.empty() ? "" : ", ") + r;
+            if (!buscados.empty()) m += " (looked for " + buscados + ")";
+            fallo(DIR_TRABAJO, 0, m + n);
         }
-        dicho = true;
     }
-    if (!dicho && hay_motivo) fallo(ruta_cfg_, 0, motivo);
 }
 
-int Camino::ejecuta(bool nuevo) {
+// The road of a first call: the lines that served the station and the
+// modes carried out.
+void Camino::camino(const Corrida& c) {
+    const Testigo& t = c.testigo;
+    const Escucha& o = c.oido;
+    if (!t.marca.empty()) {
+        en(t.marca, 0, t.nota_marca);
+        return;
+    }
+    if (o.linea_puerto != 0) {
+        en(ruta_cfg_, o.linea_puerto,
+           texto("port %d is filtered; its default mode is %s", puerto_,
+                 nombre_modo(c.modo_def).c_str()));
+    } else if (c.leida) {
+        en(ruta_cfg_, 0, texto("no port line for port %d: the port is not filtered", puerto_));
+    }
+    if (o.linea_cabecera != 0) {
+        Archivo f = Archivo::abre(ruta_usr_.c_str(), "r");
+        char buf[LINEA_USR];
+        std::string cabecera;
+        for (unsigned n = 1; f && lee_linea(f.get(), buf, sizeof buf); ++n) {
+            if (n != o.linea_cabecera) continue;
+            const char* p = buf;
+            char palabra[LINEA_USR];
+            if (lee_palabra(&p, palabra, sizeof palabra) != 0) cabecera = strupr(palabra);
+            break;
+        }
+        en(ruta_usr_, o.linea_cabecera, "block " + cabecera);
+    }
+    if (o.linea_usuario != 0) {
+        std::string pw;
+        if (necesita_password(c.modo)) {
+            pw = texto(", with a password of %zu characters", c.largo_pw);
+        }
+        en(ruta_usr_, o.linea_usuario,
+           texto("mode %s for port %d%s", nombre_modo(c.modo).c_str(), puerto_, pw.c_str()));
+    } else if (o.linea_puerto != 0 && !t.decisiones.empty() && !t.decisiones[0].respaldo) {
+        if (o.linea_cabecera != 0) {
+            linea(texto("the block has no line for port %d: the default mode applies", puerto_));
+        } else if (ruta_usr_.empty() || !existe(ruta_usr_.c_str())) {
+            en(ruta_usr_, 0, "does not exist: the default mode applies");
+        } else {
+            en(ruta_usr_, 0, texto("no block for %s: the default mode applies", id_.c_str()));
+        }
+    }
+}
+
+// What one run ended with: its outcome, the texts sent, what the station
+// was told besides, the texts read, the files changed and the mail.
+void Camino::cuenta(const std::string& que, const Corrida& c) {
+    fallos(c);
+    const Testigo& t = c.testigo;
+    for (const Testigo::Decision& d : t.decisiones) {
+        if (d.respaldo) {
+            linea(texto("the port's default mode %s applies", nombre_modo(d.modo).c_str()));
+        }
+    }
+    linea(que + ": " + desenlace(c.salida));
+    std::string enviados;
+    for (const Testigo::Texto& e : t.enviados) enviados += " " + e.ruta;
+    linea("  sent:" + (enviados.empty() ? std::string(" nothing") : enviados));
+
+    // The station's output outside the texts: the filter's own words.
+    std::string propio;
+    std::size_t desde = 0;
+    for (const Testigo::Texto& e : t.enviados) {
+        if (e.desde > desde && e.desde <= c.respuesta.size()) {
+            propio += c.respuesta.substr(desde, e.desde - desde);
+        }
+        if (e.hasta > desde) desde = e.hasta;
+    }
+    if (desde < c.respuesta.size()) propio += c.respuesta.substr(desde);
+    std::size_t ini = 0;
+    while (ini < propio.size()) {
+        std::size_t fin = propio.find('\n', ini);
+        if (fin == std::string::npos) fin = propio.size();
+        if (fin > ini) linea("  says: " + visible(propio.substr(ini, fin - ini)));
+        ini = fin + 1;
+    }
+
+    std::string leidos;
+    for (const std::string& r : t.leidos) {
+        bool enviado = false;
+        for (const Testigo::Texto& e : t.enviados) enviado = enviado || e.ruta == r;
+        if (!enviado) leidos += " " + r;
+    }
+    if (!leidos.empty()) linea("  read:" + leidos);
+    for (const Simulacion::Accion& a : c.acciones) linea("  " + accion(a));
+    for (const Simulacion::Mensaje& m : c.correos) {
+        linea(texto("  mails \"%s\": %s", m.linea_sp.c_str(), m.asunto.c_str()));
+    }
+}
+
+int Camino::ejecuta() {
     char ruta[RUTA_MAX];
     if (ruta_config(ruta, sizeof ruta, "config.prt")) ruta_cfg_ = ruta;
     if (ruta_config(ruta, sizeof ruta, "users.prt")) ruta_usr_ = ruta;
 
-    linea(texto("%s-%d on port %d, FBB flags %u%s", usuario.id, usuario.ssid, usuario.puerto,
-                usuario.mascara, nuevo ? ", new user" : ""));
+    puerto_ = usuario.puerto;
+    const Indicativo id;
+    id_ = texto("%s-%d", id.t, usuario.ssid);
+    linea(texto("%s on port %d, FBB flags %u%s", id_.c_str(), puerto_, estacion_.mascara,
+                estacion_.nuevo ? ", new user" : ""));
     const std::string fbb_inseguro = aviso_fbb_instalado();
     if (!fbb_inseguro.empty()) en(FBB_XFBBD, 0, "warning: " + fbb_inseguro);
 
-    if (nuevo) {
-        escucha.limpia();
-        if (lee_cfg(r_buf_) >= 0 && cfg.msj_nusr) {
-            linea("new user: the sysops are mailed about the station (msgnewusr is OK)");
-        }
-    }
-    const std::string apagado = en_trabajo("talmir.sta");
-    if (existe(apagado.c_str())) {
-        en(apagado, 0, "the filter is off");
-        desenlace("first call: let in, exit 0", {});
-        return REVISION_LIMPIA;
-    }
-    const std::string cerrado = en_trabajo(texto("%d.prt", usuario.puerto));
-    if ((usuario.mascara & (FLAG_SYSOP | FLAG_BBS)) == 0 && existe(cerrado.c_str())) {
-        en(cerrado, 0, "the port is closed to all but BBSs and sysops");
-        desenlace("first call: disconnected, exit 2", {});
-        return REVISION_LIMPIA;
-    }
+    Reto reto = {};
+    {
+        Simulacion sim;
+        const Corrida primera = corre(sim, 0, nullptr, estacion_.nuevo);
+        camino(primera);
+        cuenta("first call", primera);
+        if (primera.salida != SALIDA_OTRA) return estado();
 
-    escucha.limpia();
-    escucha.linea_puerto = 0;
-    const int leido = lee_cfg(r_buf_);
-    if (leido < 0) {
-        const bool ilegible = std::any_of(escucha.errores.begin(), escucha.errores.end(),
-                                          [](const ErrorOido& e) { return e.num == 3; });
-        config_fallida();
-        desenlace("first call: let in, exit 0", {});
-        return ilegible ? REVISION_ILEGIBLE : REVISION_ERRORES;
-    }
-    if (!escucha.errores.empty()) config_fallida();
-    if (leido == 0) {
-        en(ruta_cfg_, 0,
-           texto("no port line for port %d: the port is not filtered", usuario.puerto));
-        desenlace("first call: let in, exit 0", intros());
-        return fallos_ ? REVISION_ERRORES : REVISION_LIMPIA;
-    }
-    const int modo_def = cfg.modo_def;
-    en(ruta_cfg_, escucha.linea_puerto,
-       texto("port %d is filtered; its default mode is %s", usuario.puerto,
-             nombre_modo(modo_def).c_str()));
-
-    escucha.limpia();
-    escucha.linea_cabecera = 0;
-    escucha.linea_usuario = 0;
-    const int usr = lee_usr(r_buf_);
-    if (escucha.linea_cabecera != 0) {
-        en(ruta_usr_, escucha.linea_cabecera,
-           texto("block %s", linea_de(ruta_usr_, escucha.linea_cabecera).c_str()));
-    }
-    if (usr < 0) {
-        bool error7 = false;
-        for (const ErrorOido& e : escucha.errores) {
-            if (e.num != 7) continue;
-            error7 = true;
-            std::string por_que = escucha.hay_motivo
-                                      ? explica(escucha.motivo, escucha.palabra, true)
-                                      : std::string("faulty line");
-            fallo(ruta_usr_, e.linea, por_que + " (error 7)");
+        // The challenge as the first call left it, and the answer it calls for.
+        char r_buf[RBUF_SIZE] = {};
+        if (primera.ruta_reto[0] == '\0' || !lee_reto(primera.ruta_reto, &reto, r_buf)) {
+            return estado();
         }
-        if (!error7) {
-            if (escucha.hay_motivo)
-                fallo(ruta_usr_, 0, explica(escucha.motivo, escucha.palabra, true));
-            desenlace("first call: let in, exit 0", {});
-            return REVISION_ERRORES;
-        }
-        respaldo("a fault in the user table");
-        return REVISION_ERRORES;
+        const bool digest = reto.tipo == TIPO_MD || reto.tipo == TIPO_FORWARD;
+        const std::string acierto = digest ? reto.pas_md2 : reto.pas_tmp;
+        cuenta("after a right answer", corre(sim, 1, acierto.c_str(), false));
     }
-    int m = modo_def;
-    if (usr == 1) {
-        m = usuario.modo;
-        std::string pw;
-        if (necesita_password(m)) {
-            pw = texto(", with a password of %zu characters",
-                       strnlen(usuario.password, sizeof usuario.password));
-        }
-        en(ruta_usr_, escucha.linea_usuario,
-           texto("mode %s for port %d%s", nombre_modo(m).c_str(), usuario.puerto, pw.c_str()));
-    } else if (escucha.linea_cabecera != 0) {
-        linea(texto("the block has no line for port %d: the default mode applies", usuario.puerto));
-    } else if (ruta_usr_.empty() || !existe(ruta_usr_.c_str())) {
-        en(ruta_usr_, 0, "does not exist: the default mode applies");
-    } else {
-        en(ruta_usr_, 0,
-           texto("no block for %s-%d: the default mode applies", usuario.id, usuario.ssid));
+    if (reto.tipo == TIPO_MD) {
+        // The five characters in place of the digest.
+        Simulacion sim;
+        (void)corre(sim, 0, nullptr, estacion_.nuevo);
+        cuenta("after a right answer of five characters instead of a digest",
+               corre(sim, 1, reto.pas_tmp, false));
     }
-    modo(static_cast<std::uint8_t>(m));
-    if (!correo_.empty()) linea(texto("welcome mail: %s", correo_.c_str()));
-    return fallos_ ? REVISION_ERRORES : REVISION_LIMPIA;
+    {
+        // Wrong answers, one after the other, until the filter stops asking.
+        Simulacion sim;
+        (void)corre(sim, 0, nullptr, estacion_.nuevo);
+        for (int n = 1; n <= kRespuestasMax; ++n) {
+            const Corrida mal = corre(sim, n, "", false);
+            if (mal.salida == SALIDA_OTRA && n < kRespuestasMax) {
+                if (n == 1) cuenta("after a wrong answer", mal);
+                continue;
+            }
+            cuenta(texto("after the last wrong answer (answer %d)", n), mal);
+            break;
+        }
+    }
+    std::memset(&reto, 0, sizeof reto);
+    return estado();
 }
 
 }  // namespace
 
 int que_pasa(const char* indicativo, const char* puerto, unsigned mascara, bool nuevo,
              std::FILE* out) {
+    // Only the readers' findings are heard: the error routine runs, into the
+    // dry run.
     instala_escucha();
+    oyente_error = nullptr;
     std::vector<std::string> args = {"talmir",          indicativo, "0",   texto("%u", mascara),
                                      nuevo ? "1" : "0", "0",        puerto};
     std::vector<char*> argv;
@@ -452,8 +424,8 @@ int que_pasa(const char* indicativo, const char* puerto, unsigned mascara, bool 
     for (std::string& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);
     if (almacena_arg(static_cast<int>(args.size()), argv.data()) != 1) return -1;
-    Camino c(out);
-    return c.ejecuta(nuevo);
+    Camino c({indicativo, puerto, mascara, nuevo}, out);
+    return c.ejecuta();
 }
 
 }  // namespace talmir
