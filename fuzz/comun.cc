@@ -1,9 +1,7 @@
 #include "comun.h"
 
 #include <fcntl.h>
-#include <ftw.h>
 #include <sys/mman.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -25,25 +23,6 @@ namespace {
 // The clock of every input: 15 March 2024, 12:00 UTC (a Friday).
 constexpr std::time_t kAhora = 1710504000;
 
-std::string raiz_borrar;  // the root removed at exit
-
-int borra_entrada(const char* ruta, const struct stat*, int, struct FTW* ftw) {
-    if (ftw->level > 0) std::remove(ruta);
-    return 0;
-}
-
-void borra_todo() {
-    if (raiz_borrar.empty()) return;
-    nftw(raiz_borrar.c_str(), borra_entrada, 16, FTW_DEPTH | FTW_PHYS);
-    rmdir(raiz_borrar.c_str());
-}
-
-void crea_dirs(const std::string& ruta) {
-    for (std::size_t i = 1; i <= ruta.size(); ++i) {
-        if (i == ruta.size() || ruta[i] == '/') mkdir(ruta.substr(0, i).c_str(), 0777);
-    }
-}
-
 // A fixed path of the program without the "./" of the harnesses' root.
 std::string relativa(const char* ruta) {
     std::string s = ruta;
@@ -52,12 +31,15 @@ std::string relativa(const char* ruta) {
     return s;
 }
 
-std::vector<std::string>* lista_actual = nullptr;
-std::size_t largo_raiz = 0;
-
-int anade_a_lista(const char* ruta, const struct stat*, int, struct FTW* ftw) {
-    if (ftw->level > 0 && lista_actual != nullptr) lista_actual->push_back(ruta + largo_raiz + 1);
-    return 0;
+// A memory file system where there is one: every input makes and removes a
+// tree of files, and directories are slow to remove on disk.
+std::string directorio_temporal() {
+    const char* tmp = std::getenv("TALMIR_FUZZ_TMP");
+    if (tmp == nullptr || tmp[0] == '\0')
+        tmp = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : nullptr;
+    if (tmp == nullptr) tmp = std::getenv("TMPDIR");
+    if (tmp == nullptr || tmp[0] == '\0') tmp = "/tmp";
+    return tmp;
 }
 
 bool termina(const char* campo, std::size_t size) {
@@ -81,33 +63,12 @@ Raiz& Raiz::una() {
     return raiz;
 }
 
-Raiz::Raiz() {
-    // A memory file system where there is one: every input makes and
-    // removes a tree of files, and directories are slow to remove on disk.
-    const char* tmp = std::getenv("TALMIR_FUZZ_TMP");
-    if (tmp == nullptr || tmp[0] == '\0')
-        tmp = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : nullptr;
-    if (tmp == nullptr) tmp = std::getenv("TMPDIR");
-    if (tmp == nullptr || tmp[0] == '\0') tmp = "/tmp";
-    std::string plantilla = std::string(tmp) + "/talmir-fuzz.XXXXXX";
-    std::vector<char> buf(plantilla.begin(), plantilla.end());
-    buf.push_back('\0');
-    if (mkdtemp(buf.data()) == nullptr) {
-        std::perror("mkdtemp");
-        std::abort();
-    }
-    dir_ = buf.data();
-    raiz_borrar = dir_;
-    std::atexit(borra_todo);
-}
+Raiz::Raiz() : RaizTemporal(directorio_temporal(), "talmir-fuzz") {}
 
 void Raiz::entra() {
-    nftw(dir_.c_str(), borra_entrada, 16, FTW_DEPTH | FTW_PHYS);
-    crea_dirs(dir_ + "/" + relativa(talmir::DIR_TRABAJO));
-    crea_dirs(dir_ + "/var/ax25/fbb/mail");
-    crea_dirs(dir_ + "/" + relativa(talmir::FBB_SYSTEM));
+    vacia();
     if (anterior_ < 0) anterior_ = open(".", O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (chdir(dir_.c_str()) != 0) {
+    if (chdir(dir().c_str()) != 0) {
         std::perror("chdir");
         std::abort();
     }
@@ -118,40 +79,6 @@ void Raiz::sale() {
         std::perror("fchdir");
         std::abort();
     }
-}
-
-void Raiz::escribe(const std::string& rel, std::string_view contenido) const {
-    std::string r = dir_ + "/" + rel;
-    crea_dirs(r.substr(0, r.rfind('/')));
-    std::FILE* f = std::fopen(r.c_str(), "wb");
-    if (f == nullptr) return;  // a directory in the way: the input lays less
-    std::fwrite(contenido.data(), 1, contenido.size(), f);
-    std::fclose(f);
-}
-
-bool Raiz::existe(const std::string& rel) const {
-    struct stat st;
-    return lstat((dir_ + "/" + rel).c_str(), &st) == 0;
-}
-
-std::string Raiz::lee(const std::string& rel) const {
-    std::FILE* f = std::fopen((dir_ + "/" + rel).c_str(), "rb");
-    if (f == nullptr) return std::string();
-    std::string s;
-    char buf[4096];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
-    std::fclose(f);
-    return s;
-}
-
-std::vector<std::string> Raiz::lista() const {
-    std::vector<std::string> v;
-    lista_actual = &v;
-    largo_raiz = dir_.size();
-    nftw(dir_.c_str(), anade_a_lista, 16, FTW_PHYS);
-    lista_actual = nullptr;
-    return v;
 }
 
 std::string trabajo(const std::string& nombre) {

@@ -14,6 +14,7 @@
 
 #include "driver/disco.h"
 #include "driver/global.h"
+#include "raiz.h"
 
 namespace fuzz {
 
@@ -24,11 +25,12 @@ namespace fuzz {
 // Checks an invariant: a failure aborts the input with the condition's text.
 #define VERIFICA(c) ((c) ? (void)0 : ::fuzz::falla(#c, __FILE__ ":" FUZZ_TEXTO(__LINE__)))
 
-// The scratch root standing for "/": the harnesses are built with "." in
-// front of every fixed path, so the program finds its working directory in
-// var/ax25/fbb/talmir under the root while the root is the current directory.
-// One per process, made at the first use and removed at exit.
-class Raiz {
+// The scratch root standing for "/" (tests/raiz.h, shared with the tests):
+// the harnesses are built with "." in front of every fixed path, so the
+// program finds its working directory in var/ax25/fbb/talmir under the root
+// while the root is the current directory. One per process, made at the
+// first use (in memory where there is /dev/shm) and removed at exit.
+class Raiz : public prueba::RaizTemporal {
    public:
     static Raiz& una();
     // Empties the root, lays the working directory, FBB's mail and system
@@ -38,17 +40,8 @@ class Raiz {
     // be relative).
     void sale();
 
-    // Writes a file (relative to the root; its directories are made).
-    void escribe(const std::string& rel, std::string_view contenido) const;
-    bool existe(const std::string& rel) const;
-    std::string lee(const std::string& rel) const;
-    // Every path under the root, relative to it, files and directories.
-    std::vector<std::string> lista() const;
-    const std::string& dir() const { return dir_; }
-
    private:
     Raiz();
-    std::string dir_;
     int anterior_ = -1;
 };
 

@@ -1,7 +1,6 @@
 #include "entorno.h"
 
 #include <fcntl.h>
-#include <ftw.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -22,16 +21,6 @@ namespace prueba {
 
 namespace {
 
-int borra_entrada(const char* ruta, const struct stat*, int, struct FTW*) {
-    return std::remove(ruta);
-}
-
-void crea_dirs(const std::string& ruta) {
-    for (std::size_t i = 1; i <= ruta.size(); ++i) {
-        if (i == ruta.size() || ruta[i] == '/') mkdir(ruta.substr(0, i).c_str(), 0777);
-    }
-}
-
 std::string lee_fd(int fd) {
     std::string s;
     char buf[4096];
@@ -44,58 +33,8 @@ std::string lee_fd(int fd) {
 
 }  // namespace
 
-Raiz::Raiz() {
-    char plantilla[] = "/tmp/talmir-prueba.XXXXXX";
-    char* d = mkdtemp(plantilla);
-    if (d == nullptr) std::abort();
-    dir_ = d;
-    crea_dir("var/ax25/fbb/talmir");
-    crea_dir("var/ax25/fbb/mail");
-    crea_dir("etc/ax25/fbb");
-}
-
-Raiz::~Raiz() {
-    nftw(dir_.c_str(), borra_entrada, 16, FTW_DEPTH | FTW_PHYS);
-}
-
-std::string Raiz::ruta(const std::string& rel) const {
-    return dir_ + "/" + rel;
-}
-
-std::string Raiz::trabajo(const std::string& nombre) {
-    return "var/ax25/fbb/talmir/" + nombre;
-}
-
 void Raiz::escribe(const std::string& rel, const std::string& contenido) const {
-    std::string r = ruta(rel);
-    crea_dirs(r.substr(0, r.rfind('/')));
-    FILE* f = std::fopen(r.c_str(), "wb");
-    ASSERT_NE(f, nullptr) << r;
-    std::fwrite(contenido.data(), 1, contenido.size(), f);
-    std::fclose(f);
-}
-
-std::string Raiz::lee(const std::string& rel) const {
-    FILE* f = std::fopen(ruta(rel).c_str(), "rb");
-    if (f == nullptr) return std::string();
-    std::string s;
-    char buf[4096];
-    std::size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) s.append(buf, n);
-    std::fclose(f);
-    return s;
-}
-
-bool Raiz::existe(const std::string& rel) const {
-    return access(ruta(rel).c_str(), F_OK) == 0;
-}
-
-void Raiz::borra(const std::string& rel) const {
-    std::remove(ruta(rel).c_str());
-}
-
-void Raiz::crea_dir(const std::string& rel) const {
-    crea_dirs(ruta(rel));
+    ASSERT_TRUE(RaizTemporal::escribe(rel, contenido)) << ruta(rel);
 }
 
 void Raiz::fbb_basico() const {

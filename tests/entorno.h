@@ -8,29 +8,19 @@
 #include <utility>
 #include <vector>
 
+#include "raiz.h"
+
 namespace prueba {
 
-// A fresh directory standing for "/": the tests' program puts "." in front of
-// every fixed path, so a run whose current directory is the root finds its
-// working directory in var/ax25/fbb/talmir, FBB's configuration in
-// etc/ax25/fbb.conf, and so on. Removed with everything in it at the end.
-class Raiz {
+// The tests' scratch root (raiz.h), in /tmp: a fresh one for each test,
+// removed with everything in it at the end.
+class Raiz : public RaizTemporal {
    public:
-    Raiz();
-    ~Raiz();
-    Raiz(const Raiz&) = delete;
-    Raiz& operator=(const Raiz&) = delete;
+    Raiz() : RaizTemporal("/tmp", "talmir-prueba") {}
 
-    // Absolute path of a path relative to the root.
-    std::string ruta(const std::string& rel) const;
-    // A file of the working directory, relative to the root.
-    static std::string trabajo(const std::string& nombre);
-
+    // Writes a file (its directories are made); one that cannot be made
+    // fails the test.
     void escribe(const std::string& rel, const std::string& contenido) const;
-    std::string lee(const std::string& rel) const;
-    bool existe(const std::string& rel) const;
-    void borra(const std::string& rel) const;
-    void crea_dir(const std::string& rel) const;
 
     // FBB as tests expect it: fbb.conf naming BBS N0BBS, sysop N0SYS, the
     // system and data directories of the root, and the mail import
@@ -42,11 +32,6 @@ class Raiz {
     // The mail import and its lock, relative to the root, as fbb_basico sets them.
     static std::string mail_in() { return "var/ax25/fbb/mail/mail.in"; }
     static std::string mail_lck() { return "var/ax25/fbb/mail/mail.lck"; }
-
-    const std::string& dir() const { return dir_; }
-
-   private:
-    std::string dir_;
 };
 
 struct Resultado {

@@ -12,9 +12,9 @@
 #include <string>
 #include <vector>
 
-#include "../tools/sim_respuesta.h"
 #include "auth/md5c.h"
 #include "entorno.h"
+#include "sim/respuesta.h"
 
 namespace {
 

@@ -1,33 +1,94 @@
-// The parts of talmir-sim, the FBB dialogue simulator, that need no process: how FBB's
-// shell turns a typed line into arguments, and how a station that knows its
-// password answers the challenge that talmir printed.
-#pragma once
+// How the station answers: the shell's split of a typed line, the answer to
+// each challenge, and the typed lines themselves.
+#include "sim/respuesta.h"
 
-#include <cstddef>
+#include <algorithm>
 #include <cstring>
+
+#include "auth/md5c.h"
+#include "driver/utils.h"
 
 namespace talmir::sim {
 
-// FBB cuts a typed line at 80 characters (and at its first ";") before the
-// shell splits it, so no line has more than 40 words of at most 80 characters.
-inline constexpr std::size_t LINEA_MAX = 80;
-inline constexpr int PALABRAS_MAX = 40;
+namespace {
 
-struct Palabras {
+bool es_digito(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// The blank-separated words of [ini, fin) from the end: up to max of them,
+// last word first.
+struct Trozos {
     int n = 0;
-    char p[PALABRAS_MAX][LINEA_MAX + 1] = {};
+    const char* ini[7];
+    std::size_t lon[7];
 };
 
-// Splits a typed line as FBB's "/bin/sh" does with the line FBB puts after
-// the filter's six arguments: the line is cut at 80 characters and at the
-// first ";", blanks (spaces and tabs) separate words and collapse, single
-// quotes keep everything literally, double quotes keep blanks (a backslash
-// inside them escapes only $ ` " and \), and outside quotes a backslash keeps
-// the next character. An empty line gives no word. Returns the number of
-// words, or -1 when a quote is left open: the shell then fails and FBB
-// disconnects the station before the filter runs. Globbing and "$" expansion
-// are not reproduced.
-inline int trocea_linea(const char* linea, Palabras* out) {
+void ultimas_palabras(const char* ini, const char* fin, int max, Trozos* t) {
+    t->n = 0;
+    const char* p = fin;
+    while (t->n < max) {
+        while (p > ini && (p[-1] == ' ' || p[-1] == '\t' || p[-1] == '\r')) --p;
+        if (p == ini) return;
+        const char* e = p;
+        while (p > ini && p[-1] != ' ' && p[-1] != '\t') --p;
+        t->ini[t->n] = p;
+        t->lon[t->n] = static_cast<std::size_t>(e - p);
+        ++t->n;
+    }
+}
+
+// A position as NORMAL prints it: 1 to 3 digits, 1 to 300.
+int posicion(const char* s, std::size_t n) {
+    if (n == 0 || n > 3) return 0;
+    int v = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+        if (!es_digito(s[i])) return 0;
+        v = v * 10 + (s[i] - '0');
+    }
+    return v;
+}
+
+// "[dddddddddd]": the ten digits, or nullptr.
+const char* codigo_md(const char* s, std::size_t n) {
+    if (n != 12 || s[0] != '[' || s[11] != ']') return nullptr;
+    for (int i = 1; i <= 10; ++i)
+        if (!es_digito(s[i])) return nullptr;
+    return s + 1;
+}
+
+// The digest of the ten characters followed by the password.
+bool resumen_de(const char* diez, const char* password, Resumen md, char* resp, std::size_t tam) {
+    unsigned char texto[10 + 301];
+    std::size_t lp = std::strlen(password);
+    if (lp > 300 || tam < 33 || md == nullptr) return false;
+    std::memcpy(texto, diez, 10);
+    std::copy(password, password + lp, texto + 10);  // the bytes, no terminator
+    char hex[33];
+    md(texto, 10 + lp, hex);
+    hex[32] = '\0';
+    std::memcpy(resp, hex, std::strlen(hex) + 1);
+    return true;
+}
+
+// The characters at five positions counted from 1 (a position beyond the
+// password gives "?": the password is not the one talmir holds).
+bool caracteres(const Trozos& t, int primera, const char* password, char* resp, std::size_t tam) {
+    if (tam < 6) return false;
+    std::size_t lp = std::strlen(password);
+    for (int k = 0; k < 5; ++k) {
+        // t holds the words last first: the first position is the furthest.
+        int idx = primera + 4 - k;
+        int pos = posicion(t.ini[idx], t.lon[idx]);
+        resp[k] = (pos >= 1 && static_cast<std::size_t>(pos) <= lp) ? password[pos - 1] : '?';
+    }
+    resp[5] = '\0';
+    return true;
+}
+
+}  // namespace
+
+int trocea_linea(const char* linea, Palabras* out) {
     char corte[LINEA_MAX + 1];
     std::size_t n = 0;
     while (n < LINEA_MAX && linea[n] != '\0' && linea[n] != ';') {
@@ -73,109 +134,16 @@ inline int trocea_linea(const char* linea, Palabras* out) {
     }
 }
 
-// The challenges a station can meet, by the shape of talmir's last line.
-enum Reto {
-    RETO_NINGUNO = 0,   // nothing this station can answer
-    RETO_FIJO = 4,      // "\nPROMPT " without a newline: the whole pass phrase
-    RETO_NORMAL = 5,    // "PROMPT p1 p2 p3 p4 p5" (also TABLE, "PROMPT_D> ...")
-    RETO_MD = 6,        // "PROMPT p1 p2 p3 p4 p5 [dddddddddd]"
-    RETO_FLEXNET = 9,   // "PROMPT ddddd"
-    RETO_FORWARD = 10,  // "![dddddddddd]"
-};
-
-// A digest of a text as 32 lowercase hexadecimal digits and a terminator.
-using Resumen = void (*)(const unsigned char* datos, std::size_t n, char hex[33]);
-
-namespace detalle {
-
-inline bool es_digito(char c) {
-    return c >= '0' && c <= '9';
+void resumen_md5(const unsigned char* datos, std::size_t n, char hex[33]) {
+    talmir::md5_hex(datos, n, hex);
 }
 
-// The blank-separated words of [ini, fin) from the end: up to max of them,
-// last word first.
-struct Trozos {
-    int n = 0;
-    const char* ini[7];
-    std::size_t lon[7];
-};
-
-inline void ultimas_palabras(const char* ini, const char* fin, int max, Trozos* t) {
-    t->n = 0;
-    const char* p = fin;
-    while (t->n < max) {
-        while (p > ini && (p[-1] == ' ' || p[-1] == '\t' || p[-1] == '\r')) --p;
-        if (p == ini) return;
-        const char* e = p;
-        while (p > ini && p[-1] != ' ' && p[-1] != '\t') --p;
-        t->ini[t->n] = p;
-        t->lon[t->n] = static_cast<std::size_t>(e - p);
-        ++t->n;
-    }
+void resumen_md2(const unsigned char* datos, std::size_t n, char hex[33]) {
+    talmir::md2_hex(datos, n, hex);
 }
 
-// A position as NORMAL prints it: 1 to 3 digits, 1 to 300.
-inline int posicion(const char* s, std::size_t n) {
-    if (n == 0 || n > 3) return 0;
-    int v = 0;
-    for (std::size_t i = 0; i < n; ++i) {
-        if (!es_digito(s[i])) return 0;
-        v = v * 10 + (s[i] - '0');
-    }
-    return v;
-}
-
-// "[dddddddddd]": the ten digits, or nullptr.
-inline const char* codigo_md(const char* s, std::size_t n) {
-    if (n != 12 || s[0] != '[' || s[11] != ']') return nullptr;
-    for (int i = 1; i <= 10; ++i)
-        if (!es_digito(s[i])) return nullptr;
-    return s + 1;
-}
-
-// The digest of the ten characters followed by the password.
-inline bool resumen_de(const char* diez, const char* password, Resumen md, char* resp,
-                       std::size_t tam) {
-    unsigned char texto[10 + 301];
-    std::size_t lp = std::strlen(password);
-    if (lp > 300 || tam < 33 || md == nullptr) return false;
-    std::memcpy(texto, diez, 10);
-    std::memcpy(texto + 10, password, lp);
-    char hex[33];
-    md(texto, 10 + lp, hex);
-    hex[32] = '\0';
-    std::memcpy(resp, hex, std::strlen(hex) + 1);
-    return true;
-}
-
-// The characters at five positions counted from 1 (a position beyond the
-// password gives "?": the password is not the one talmir holds).
-inline bool caracteres(const Trozos& t, int primera, const char* password, char* resp,
-                       std::size_t tam) {
-    if (tam < 6) return false;
-    std::size_t lp = std::strlen(password);
-    for (int k = 0; k < 5; ++k) {
-        // t holds the words last first: the first position is the furthest.
-        int idx = primera + 4 - k;
-        int pos = posicion(t.ini[idx], t.lon[idx]);
-        resp[k] = (pos >= 1 && static_cast<std::size_t>(pos) <= lp) ? password[pos - 1] : '?';
-    }
-    resp[5] = '\0';
-    return true;
-}
-
-}  // namespace detalle
-
-// Reads the challenge at the end of talmir's output (n bytes; the first call's
-// identification line and any texts may come before it) and writes into resp
-// (tam bytes of room) what a station knowing its password types. The digest
-// challenges (MD and the forward line) are answered with md, MD5 or MD2;
-// without md an MD challenge gets the five characters, as a person types
-// them, and a forward line, which has no plain answer, gets nothing.
-// Returns the kind of challenge; RETO_NINGUNO leaves resp empty.
-inline Reto responde(const char* salida, std::size_t n, const char* password, Resumen md,
-                     char* resp, std::size_t tam) {
-    using namespace detalle;
+Reto responde(const char* salida, std::size_t n, const char* password, Resumen md, char* resp,
+              std::size_t tam) {
     if (tam == 0) return RETO_NINGUNO;
     resp[0] = '\0';
     if (n == 0) return RETO_NINGUNO;
@@ -243,6 +211,13 @@ inline Reto responde(const char* salida, std::size_t n, const char* password, Re
     if (cinco_posiciones(0))
         return caracteres(t, 0, password, resp, tam) ? RETO_NORMAL : RETO_NINGUNO;
     return RETO_NINGUNO;
+}
+
+bool lee_linea_estacion(std::FILE* f, char* buf, std::size_t tam) {
+    if (!talmir::lee_linea(f, buf, tam)) return false;
+    std::size_t n = std::strlen(buf);
+    while (n > 0 && buf[n - 1] == '\r') buf[--n] = '\0';
+    return true;
 }
 
 }  // namespace talmir::sim
