@@ -10,10 +10,13 @@
 #include "auth/md5c.h"
 #include "config/config.h"
 #include "driver/acceso.h"
+#include "driver/azar.h"
 #include "driver/disco.h"
 #include "driver/global.h"
+#include "driver/lineas.h"
+#include "driver/respuesta.h"
 #include "driver/rutas.h"
-#include "driver/utils.h"
+#include "driver/texto.h"
 #include "texts/error.h"
 
 namespace talmir {

@@ -15,9 +15,10 @@
 #include "driver/acceso.h"
 #include "driver/disco.h"
 #include "driver/global.h"
+#include "driver/lineas.h"
 #include "driver/rutas.h"
 #include "driver/talmir.h"
-#include "driver/utils.h"
+#include "driver/texto.h"
 #include "texts/intro.h"
 
 namespace talmir {

@@ -9,8 +9,9 @@
 #include "config/lectura.h"
 #include "driver/disco.h"
 #include "driver/global.h"
+#include "driver/lineas.h"
 #include "driver/rutas.h"
-#include "driver/utils.h"
+#include "driver/texto.h"
 #include "texts/error.h"
 #include "texts/lenguaje.h"
 

@@ -8,7 +8,8 @@
 #include "config/config.h"
 #include "driver/disco.h"
 #include "driver/global.h"
-#include "driver/utils.h"
+#include "driver/lineas.h"
+#include "driver/texto.h"
 
 namespace talmir {
 

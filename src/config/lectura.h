@@ -9,7 +9,8 @@
 #include <string_view>
 
 #include "config/config.h"
-#include "driver/utils.h"
+#include "driver/lineas.h"
+#include "driver/texto.h"
 
 namespace talmir {
 
@@ -17,10 +18,6 @@ void avisa(hallazgo que, std::uint16_t linea, const char* palabra);
 
 // A port or mode word holds at most 20 characters.
 inline constexpr std::size_t PALABRA_MAX = 20;
-
-inline bool es_blanco(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
 
 inline bool es_digito(char c) {
     return c >= '0' && c <= '9';

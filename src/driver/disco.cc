@@ -8,10 +8,11 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <cstring>
 
 #include "driver/disco_simulado.h"
 #include "driver/rutas.h"
-#include "driver/utils.h"
+#include "driver/texto.h"
 
 namespace talmir {
 
@@ -93,6 +94,20 @@ int crea_con_exclusivo(const char* ruta, std::string_view datos) {
 
 bool ruta_trabajo(char (&ruta)[RUTA_MAX], const char* nombre) {
     return formatea(ruta, sizeof ruta, "%s/%s", DIR_TRABAJO, nombre);
+}
+
+char* lfile(const char* filename) {
+    static char lockname[256];
+    std::size_t n = std::strlen(filename);
+    if (n > sizeof lockname - 5) {
+        lockname[0] = '\0';
+        return lockname;
+    }
+    std::memcpy(lockname, filename, n + 1);
+    char* punto = std::strrchr(lockname, '.');
+    if (punto != nullptr) n = static_cast<std::size_t>(punto - lockname);
+    std::memcpy(lockname + n, ".lck", 5);  // the terminator too: n + 5 fits
+    return lockname;
 }
 
 Archivo& Archivo::operator=(Archivo&& o) noexcept {

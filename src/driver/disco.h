@@ -18,6 +18,10 @@ inline constexpr std::size_t RUTA_MAX = 256;
 
 // The path of a file of the working directory. False when it does not fit.
 bool ruta_trabajo(char (&ruta)[RUTA_MAX], const char* nombre);
+// The name of a file's lock: the name cut at its last "." with ".lck"
+// appended (".lck" added when there is no "."). The result lives in a static
+// 256-byte buffer; a name that leaves no room for it gives the empty text.
+char* lfile(const char* filename);
 
 class Simulacion;
 // The dry run in force, or null (the filter itself: every change is made).

@@ -16,7 +16,7 @@
 #include "driver/global.h"
 #include "driver/inyeccion.h"
 #include "driver/rutas.h"
-#include "driver/utils.h"
+#include "driver/texto.h"
 #include "texts/correo.h"
 #include "texts/error.h"
 #include "texts/intro.h"

@@ -10,8 +10,9 @@
 #include "config/infsys.h"
 #include "driver/disco.h"
 #include "driver/global.h"
+#include "driver/respuesta.h"
 #include "driver/rutas.h"
-#include "driver/utils.h"
+#include "driver/texto.h"
 #include "texts/correo.h"
 #include "texts/error.h"
 

@@ -18,8 +18,9 @@
 #include "config/config.h"
 #include "driver/disco.h"
 #include "driver/global.h"
+#include "driver/lineas.h"
 #include "driver/rutas.h"
-#include "driver/utils.h"
+#include "driver/texto.h"
 #include "texts/correo.h"
 #include "texts/lenguaje.h"
 
