@@ -100,9 +100,9 @@ bool linea_tabla(const char* linea, long* dia, char* palabra, std::size_t size,
         negativo = *p == '-';
         ++p;
     }
-    if (*p < '0' || *p > '9') return false;
+    if (!es_digito(*p)) return false;
     long v = 0;
-    while (*p >= '0' && *p <= '9') {
+    while (es_digito(*p)) {
         if (v < 100000) v = v * 10 + (*p - '0');
         ++p;
     }
@@ -213,7 +213,7 @@ void password_flexnet(char* r_buf) {
     for (std::size_t i = 0; i < 5; i++) {
         // A place past the end of a short password, or not a digit, is 0.
         char c = i < pw.size() ? pw[i] : '\0';
-        paswd_usr[i] = static_cast<std::uint8_t>(c >= '0' && c <= '9' ? c - '0' : 0);
+        paswd_usr[i] = static_cast<std::uint8_t>(es_digito(c) ? c - '0' : 0);
         resultado = static_cast<std::uint16_t>(resultado + paswd_gen[i] * paswd_usr[i]);
     }
 

@@ -36,10 +36,6 @@ void escribe_salida(const char* texto) {
     escribe_todo(STDOUT_FILENO, texto, strnlen(texto, RBUF_SIZE - 1));
 }
 
-bool es_alfanumerico(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
-}
-
 // Argument i of a station's line, or the empty text when FBB passed fewer.
 const char* argumento(int argc, char** argv, int i) {
     return i < argc ? argv[i] : "";

@@ -8,9 +8,7 @@
 namespace talmir {
 
 char* strupr(char* str) {
-    for (char* p = str; *p != '\0'; ++p) {
-        if (*p >= 'a' && *p <= 'z') *p = static_cast<char>(*p - 'a' + 'A');
-    }
+    for (char* p = str; *p != '\0'; ++p) *p = mayuscula(*p);
     return str;
 }
 
@@ -23,7 +21,7 @@ std::int32_t a_numero(const char* texto) {
         ++p;
     }
     long long valor = 0;
-    while (*p >= '0' && *p <= '9') {
+    while (es_digito(*p)) {
         if (valor <= static_cast<long long>(INT32_MAX) + 1) valor = valor * 10 + (*p - '0');
         ++p;
     }

@@ -1,5 +1,5 @@
-// Texts: blanks, upper-casing, numbers, and the bounded copy and formatting
-// through which every text is built.
+// Texts: the character classes every reader shares, upper-casing, numbers,
+// and the bounded copy and formatting through which every text is built.
 #pragma once
 
 #include <cstddef>
@@ -12,6 +12,30 @@ namespace talmir {
 // form feed and carriage return (what scanf skips before a field).
 inline bool es_blanco(char c) {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
+}
+
+// Space or tab only: the blanks inside a line of FBB's fbb.conf.
+inline bool es_espacio_o_tab(char c) {
+    return c == ' ' || c == '\t';
+}
+
+inline bool es_digito(char c) {
+    return c >= '0' && c <= '9';
+}
+
+// A letter of a to z (either case) or a digit; no locale.
+inline bool es_alfanumerico(char c) {
+    return es_digito(c) || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
+// a to z upper-cased; every other byte stays.
+inline char mayuscula(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// A to Z lower-cased; every other byte stays.
+inline char minuscula(char c) {
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 // Upper-cases a to z in place (no locale: bytes above 127 stay); returns str.
