@@ -15,7 +15,6 @@
 #include "driver/global.h"
 #include "driver/lineas.h"
 #include "driver/respuesta.h"
-#include "driver/rutas.h"
 #include "driver/texto.h"
 #include "texts/error.h"
 
@@ -113,13 +112,12 @@ bool linea_tabla(const char* linea, long* dia, char* palabra, std::size_t size,
 
 Archivo abre_tabla(char* ruta) {
     std::string_view id = campo(usuario.id, sizeof usuario.id);
-    if (formatea(ruta, RUTA_MAX, "%s/%.*s%d.TBL", DIR_TRABAJO, static_cast<int>(id.size()),
-                 id.data(), usuario.ssid)) {
+    if (ruta_trabajof(ruta, RUTA_MAX, "%.*s%d.TBL", static_cast<int>(id.size()), id.data(),
+                      usuario.ssid)) {
         Archivo f = Archivo::abre(ruta, "rt");
         if (f) return f;
     }
-    if (!formatea(ruta, RUTA_MAX, "%s/%.*s.TBL", DIR_TRABAJO, static_cast<int>(id.size()),
-                  id.data()))
+    if (!ruta_trabajof(ruta, RUTA_MAX, "%.*s.TBL", static_cast<int>(id.size()), id.data()))
         return Archivo();
     return Archivo::abre(ruta, "rt");
 }
@@ -160,8 +158,8 @@ void prompt_del_dia(int hoy, char prompt_tabla[CAMPO_PROMPT]) {
 
 bool ruta_reto(char* ruta, std::size_t size) {
     std::string_view id = campo(usuario.id, sizeof usuario.id);
-    return formatea(ruta, size, "%s/%.*s%d.tmp", DIR_TRABAJO, static_cast<int>(id.size()),
-                    id.data(), usuario.ssid);
+    return ruta_trabajof(ruta, size, "%.*s%d.tmp", static_cast<int>(id.size()), id.data(),
+                         usuario.ssid);
 }
 
 bool escribe_reto(const char* contenido, std::size_t n) {

@@ -84,7 +84,7 @@ bool lee_portsys() {
     Archivo f;
     for (const char* nombre : kNombres) {
         char ruta[RUTA_MAX];
-        if (!formatea(ruta, sizeof ruta, "%s/%s", infbbs.ruta_system, nombre)) continue;
+        if (!junta_ruta(ruta, sizeof ruta, infbbs.ruta_system, nombre)) continue;
         f = Archivo::abre(ruta, "r");
         if (f) break;
     }

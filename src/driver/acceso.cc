@@ -6,7 +6,6 @@
 #include "driver/disco.h"
 #include "driver/global.h"
 #include "driver/respuesta.h"
-#include "driver/rutas.h"
 #include "driver/texto.h"
 #include "texts/error.h"
 #include "texts/intro.h"
@@ -15,11 +14,11 @@
 namespace talmir {
 
 Archivo abre_texto_puerto(const char* raiz, const char* general, char* ruta) {
-    if (formatea(ruta, RUTA_MAX, "%s/%s%d.%s", DIR_TRABAJO, raiz, usuario.puerto, "prt")) {
+    if (ruta_trabajof(ruta, RUTA_MAX, "%s%d.%s", raiz, usuario.puerto, "prt")) {
         Archivo f = Archivo::abre(ruta, "rt");
         if (f) return f;
     }
-    if (!formatea(ruta, RUTA_MAX, "%s/%s", DIR_TRABAJO, general)) return Archivo();
+    if (!ruta_trabajof(ruta, RUTA_MAX, "%s", general)) return Archivo();
     return Archivo::abre(ruta, "rt");
 }
 

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdarg>
 #include <cstdlib>
 #include <cstring>
 
@@ -92,8 +93,24 @@ int crea_con_exclusivo(const char* ruta, std::string_view datos) {
 
 }  // namespace
 
+bool junta_ruta(char* ruta, std::size_t size, const char* dir, const char* nombre) {
+    return formatea(ruta, size, "%s/%s", dir, nombre);
+}
+
 bool ruta_trabajo(char (&ruta)[RUTA_MAX], const char* nombre) {
-    return formatea(ruta, sizeof ruta, "%s/%s", DIR_TRABAJO, nombre);
+    return junta_ruta(ruta, sizeof ruta, DIR_TRABAJO, nombre);
+}
+
+bool ruta_trabajof(char* ruta, std::size_t size, const char* fmt, ...) {
+    // The directory and its "/" first, cut as the whole path would be; the
+    // name then goes into the rest of the room.
+    if (!junta_ruta(ruta, size, DIR_TRABAJO, "")) return false;
+    const std::size_t n = std::strlen(DIR_TRABAJO) + 1;
+    va_list ap;
+    va_start(ap, fmt);
+    const bool ok = vformatea(ruta + n, size - n, fmt, ap);
+    va_end(ap);
+    return ok;
 }
 
 char* lfile(const char* filename) {

@@ -1,7 +1,6 @@
 #include "driver/texto.h"
 
 #include <climits>
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -82,21 +81,22 @@ bool junta_textos(char* dst, std::size_t size, const char* fmt, va_list ap) {
 
 }  // namespace
 
-bool formatea(char* dst, std::size_t size, const char* fmt, ...) {
-    va_list ap;
-    va_start(ap, fmt);
-    if (solo_textos(fmt)) {
-        bool ok = junta_textos(dst, size, fmt, ap);
-        va_end(ap);
-        return ok;
-    }
+bool vformatea(char* dst, std::size_t size, const char* fmt, va_list ap) {
+    if (solo_textos(fmt)) return junta_textos(dst, size, fmt, ap);
     int n = std::vsnprintf(dst, size, fmt, ap);
-    va_end(ap);
     if (n < 0) {
         if (size > 0) dst[0] = '\0';
         return false;
     }
     return static_cast<std::size_t>(n) < size;
+}
+
+bool formatea(char* dst, std::size_t size, const char* fmt, ...) {
+    va_list ap;
+    va_start(ap, fmt);
+    bool ok = vformatea(dst, size, fmt, ap);
+    va_end(ap);
+    return ok;
 }
 
 }  // namespace talmir

@@ -2,6 +2,7 @@
 // and the bounded copy and formatting through which every text is built.
 #pragma once
 
+#include <cstdarg>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -52,5 +53,8 @@ bool copia(char* dst, std::size_t size, std::string_view src);
 // cut text) or on an encoding error (dst then empty).
 bool formatea(char* dst, std::size_t size, const char* fmt, ...)
     __attribute__((format(printf, 3, 4)));
+// formatea with the arguments in a va_list.
+bool vformatea(char* dst, std::size_t size, const char* fmt, va_list ap)
+    __attribute__((format(printf, 3, 0)));
 
 }  // namespace talmir

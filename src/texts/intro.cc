@@ -11,7 +11,6 @@
 #include "driver/disco.h"
 #include "driver/global.h"
 #include "driver/respuesta.h"
-#include "driver/rutas.h"
 #include "driver/texto.h"
 #include "texts/correo.h"
 #include "texts/error.h"
@@ -47,10 +46,10 @@ Archivo abre_si_cabe(bool cabe, const char* ruta) {
 // The personal presentation: callsign with SSID, then callsign alone.
 Archivo busca_presentacion(char* ruta) {
     Indicativo id;
-    Archivo f = abre_si_cabe(
-        formatea(ruta, RUTA_MAX, "%s/%s%d.%s", DIR_TRABAJO, id.t, usuario.ssid, "ent"), ruta);
+    Archivo f =
+        abre_si_cabe(ruta_trabajof(ruta, RUTA_MAX, "%s%d.%s", id.t, usuario.ssid, "ent"), ruta);
     if (f) return f;
-    return abre_si_cabe(formatea(ruta, RUTA_MAX, "%s/%s.%s", DIR_TRABAJO, id.t, "ent"), ruta);
+    return abre_si_cabe(ruta_trabajof(ruta, RUTA_MAX, "%s.%s", id.t, "ent"), ruta);
 }
 
 bool sin_intro_general() {
@@ -87,18 +86,17 @@ Archivo busca_texto(const char* fichp, const char* fich, char* ruta) {
 
     bool cabe = false;
     if (con_lang) {
-        cabe = formatea(ruta, size, "%s/%s/%s%d.%s", DIR_TRABAJO, lang, fichp, puerto, "prt") &&
-               existe(ruta);
+        cabe = ruta_trabajof(ruta, size, "%s/%s%d.%s", lang, fichp, puerto, "prt") && existe(ruta);
     }
-    if (!cabe) cabe = formatea(ruta, size, "%s/%s%d.%s", DIR_TRABAJO, fichp, puerto, "prt");
+    if (!cabe) cabe = ruta_trabajof(ruta, size, "%s%d.%s", fichp, puerto, "prt");
     Archivo f = abre_si_cabe(cabe, ruta);
     if (f) return f;
 
     cabe = false;
     if (con_lang) {
-        cabe = formatea(ruta, size, "%s/%s/%s", DIR_TRABAJO, lang, fich) && existe(ruta);
+        cabe = ruta_trabajof(ruta, size, "%s/%s", lang, fich) && existe(ruta);
     }
-    if (!cabe) cabe = formatea(ruta, size, "%s/%s", DIR_TRABAJO, fich);
+    if (!cabe) cabe = ruta_trabajof(ruta, size, "%s", fich);
     return abre_si_cabe(cabe, ruta);
 }
 
@@ -174,8 +172,7 @@ std::int8_t nuevo_usr(char* r_buf) {
 void msg_newusr(char* r_buf) {
     char ruta[RUTA_MAX];
     Archivo f = abre_si_cabe(
-        formatea(ruta, sizeof ruta, "%s/%s%d.%s", DIR_TRABAJO, "newmsg", usuario.puerto, "prt"),
-        ruta);
+        ruta_trabajof(ruta, sizeof ruta, "%s%d.%s", "newmsg", usuario.puerto, "prt"), ruta);
     if (!f) f = abre_si_cabe(ruta_trabajo(ruta, "newmsg.prt"), ruta);
     if (!f) return;
     if (!leido_init && lee_init(r_buf) != 1) return;
