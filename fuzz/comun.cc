@@ -13,7 +13,7 @@
 #include "driver/disco.h"
 #include "driver/rutas.h"
 #include "driver/talmir.h"
-#include "driver/utils.h"
+#include "driver/texto.h"
 #include "texts/lenguaje.h"
 
 namespace fuzz {

@@ -31,6 +31,7 @@
 #include "driver/disco.h"
 #include "driver/global.h"
 #include "driver/rutas.h"
+#include "driver/texto.h"
 
 namespace {
 
@@ -81,16 +82,12 @@ struct Fichero {
     bool dir = false;
 };
 
-bool es_blanco(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 // A path the program could take from FBB's files: none may begin with "/".
 bool sin_rutas_absolutas(const std::string& s) {
     for (std::size_t i = 0; i < s.size(); ++i) {
         if (s[i] != '/') continue;
         char antes = i == 0 ? '\n' : s[i - 1];
-        if (es_blanco(antes) || antes == '=' || antes == '"') return false;
+        if (talmir::es_blanco(antes) || antes == '=' || antes == '"') return false;
     }
     return true;
 }

@@ -11,7 +11,7 @@
 #include "comun.h"
 #include "config/infsys.h"
 #include "driver/global.h"
-#include "driver/utils.h"
+#include "driver/texto.h"
 
 namespace {
 

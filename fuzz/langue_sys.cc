@@ -11,7 +11,7 @@
 #include "config/infsys.h"
 #include "driver/global.h"
 #include "driver/rutas.h"
-#include "driver/utils.h"
+#include "driver/texto.h"
 
 namespace {
 

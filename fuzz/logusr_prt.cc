@@ -7,7 +7,7 @@
 
 #include "comun.h"
 #include "driver/global.h"
-#include "driver/utils.h"
+#include "driver/texto.h"
 #include "texts/log.h"
 
 namespace {

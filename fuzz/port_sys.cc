@@ -12,7 +12,7 @@
 #include "config/config.h"
 #include "driver/global.h"
 #include "driver/rutas.h"
-#include "driver/utils.h"
+#include "driver/texto.h"
 
 namespace {
 

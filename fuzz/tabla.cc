@@ -12,7 +12,7 @@
 #include "auth/password.h"
 #include "comun.h"
 #include "driver/global.h"
-#include "driver/utils.h"
+#include "driver/texto.h"
 
 namespace {
 

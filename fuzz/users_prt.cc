@@ -10,7 +10,7 @@
 #include "comun.h"
 #include "config/config.h"
 #include "driver/global.h"
-#include "driver/utils.h"
+#include "driver/texto.h"
 
 namespace {
 

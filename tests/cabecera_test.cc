@@ -14,7 +14,8 @@
 
 #include "config/config.h"
 #include "driver/global.h"
-#include "driver/utils.h"
+#include "driver/lineas.h"
+#include "driver/texto.h"
 #include "entorno.h"
 
 namespace {

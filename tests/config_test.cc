@@ -10,7 +10,6 @@
 
 #include "driver/disco.h"
 #include "driver/global.h"
-#include "driver/utils.h"
 #include "entorno.h"
 
 namespace {

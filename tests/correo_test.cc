@@ -12,7 +12,7 @@
 
 #include "driver/disco.h"
 #include "driver/global.h"
-#include "driver/utils.h"
+#include "driver/texto.h"
 #include "entorno.h"
 
 namespace {

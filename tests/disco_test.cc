@@ -129,4 +129,14 @@ TEST_F(Disco, AnexoEnDisco) {
     EXPECT_EQ(talmir::anexa(r("d").c_str(), "x", crea), Anexado::fallo);
 }
 
+// The name of a file's lock, as FBB makes it.
+TEST(Bloqueo, Lfile) {
+    EXPECT_STREQ(talmir::lfile("/var/ax25/fbb/mail/mail.in"), "/var/ax25/fbb/mail/mail.lck");
+    EXPECT_STREQ(talmir::lfile("mailin"), "mailin.lck");
+    EXPECT_STREQ(talmir::lfile("/a.b/mailin"), "/a.lck");
+    EXPECT_STREQ(talmir::lfile(std::string(251, 'x').c_str()),
+                 (std::string(251, 'x') + ".lck").c_str());
+    EXPECT_STREQ(talmir::lfile(std::string(252, 'x').c_str()), "");  // no room: no name at all
+}
+
 }  // namespace

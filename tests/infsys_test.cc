@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "driver/global.h"
-#include "driver/utils.h"
+#include "driver/texto.h"
 #include "entorno.h"
 
 namespace {

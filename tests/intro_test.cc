@@ -9,8 +9,9 @@
 
 #include "config/infsys.h"
 #include "driver/global.h"
+#include "driver/respuesta.h"
 #include "driver/rutas.h"
-#include "driver/utils.h"
+#include "driver/texto.h"
 #include "entorno.h"
 #include "texts/correo.h"
 #include "texts/error.h"

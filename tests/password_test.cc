@@ -14,7 +14,6 @@
 
 #include "auth/md5c.h"
 #include "driver/global.h"
-#include "driver/utils.h"
 #include "entorno.h"
 
 namespace {

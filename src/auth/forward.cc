@@ -8,8 +8,10 @@
 #include "auth/md5c.h"
 #include "auth/password.h"
 #include "config/config.h"
+#include "driver/azar.h"
 #include "driver/global.h"
-#include "driver/utils.h"
+#include "driver/respuesta.h"
+#include "driver/texto.h"
 #include "texts/error.h"
 
 namespace talmir {

@@ -10,10 +10,12 @@
 #include "auth/md5c.h"
 #include "config/config.h"
 #include "driver/acceso.h"
+#include "driver/azar.h"
 #include "driver/disco.h"
 #include "driver/global.h"
-#include "driver/rutas.h"
-#include "driver/utils.h"
+#include "driver/lineas.h"
+#include "driver/respuesta.h"
+#include "driver/texto.h"
 #include "texts/error.h"
 #include "texts/textos.h"
 
@@ -98,9 +100,9 @@ bool linea_tabla(const char* linea, long* dia, char* palabra, std::size_t size,
         negativo = *p == '-';
         ++p;
     }
-    if (*p < '0' || *p > '9') return false;
+    if (!es_digito(*p)) return false;
     long v = 0;
-    while (*p >= '0' && *p <= '9') {
+    while (es_digito(*p)) {
         if (v < 100000) v = v * 10 + (*p - '0');
         ++p;
     }
@@ -145,8 +147,8 @@ void prompt_del_dia(int hoy, char prompt_tabla[CAMPO_PROMPT]) {
 
 bool ruta_reto(char* ruta, std::size_t size) {
     std::string_view id = campo(usuario.id, sizeof usuario.id);
-    return formatea(ruta, size, "%s/%.*s%d.tmp", DIR_TRABAJO, static_cast<int>(id.size()),
-                    id.data(), usuario.ssid);
+    return ruta_trabajof(ruta, size, "%.*s%d.tmp", static_cast<int>(id.size()), id.data(),
+                         usuario.ssid);
 }
 
 bool escribe_reto(const char* contenido, std::size_t n) {
@@ -198,7 +200,7 @@ void password_flexnet(char* r_buf) {
     for (std::size_t i = 0; i < 5; i++) {
         // A place past the end of a short password, or not a digit, is 0.
         char c = i < pw.size() ? pw[i] : '\0';
-        paswd_usr[i] = static_cast<std::uint8_t>(c >= '0' && c <= '9' ? c - '0' : 0);
+        paswd_usr[i] = static_cast<std::uint8_t>(es_digito(c) ? c - '0' : 0);
         resultado = static_cast<std::uint16_t>(resultado + paswd_gen[i] * paswd_usr[i]);
     }
 

@@ -5,7 +5,6 @@
 #include <cstdio>
 
 #include "driver/disco.h"
-#include "driver/utils.h"
 
 namespace talmir {
 

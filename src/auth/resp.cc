@@ -10,7 +10,9 @@
 #include "config/config.h"
 #include "driver/disco.h"
 #include "driver/global.h"
-#include "driver/utils.h"
+#include "driver/lineas.h"
+#include "driver/respuesta.h"
+#include "driver/texto.h"
 #include "texts/error.h"
 #include "texts/intro.h"
 #include "texts/log.h"
@@ -36,14 +38,10 @@ bool lee_linea2(std::FILE* f, char buf[5]) {
     return n > 0;
 }
 
-bool blanco(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
 // "%2hd": blanks, then at most two characters of sign and digits. False when
 // there is no digit.
 bool tipo_linea2(const char* p, std::int16_t* tipo) {
-    while (blanco(*p)) ++p;
+    while (es_blanco(*p)) ++p;
     int ancho = 2;
     bool negativo = false;
     if (*p == '+' || *p == '-') {
@@ -51,9 +49,9 @@ bool tipo_linea2(const char* p, std::int16_t* tipo) {
         ++p;
         --ancho;
     }
-    if (*p < '0' || *p > '9') return false;
+    if (!es_digito(*p)) return false;
     int v = 0;
-    while (ancho > 0 && *p >= '0' && *p <= '9') {
+    while (ancho > 0 && es_digito(*p)) {
         v = v * 10 + (*p - '0');
         ++p;
         --ancho;

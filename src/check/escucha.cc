@@ -4,7 +4,6 @@
 #include "driver/disco.h"
 #include "driver/global.h"
 #include "driver/rutas.h"
-#include "driver/utils.h"
 #include "texts/error.h"
 
 namespace talmir {

@@ -9,8 +9,8 @@
 
 #include "check/informe.h"
 #include "driver/disco.h"
+#include "driver/lineas.h"
 #include "driver/rutas.h"
-#include "driver/utils.h"
 
 namespace talmir {
 

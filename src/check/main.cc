@@ -9,7 +9,6 @@
 #include "check/revisa.h"
 #include "config/config.h"
 #include "driver/global.h"
-#include "driver/utils.h"
 #include "texts/lenguaje.h"
 
 namespace {

@@ -19,10 +19,11 @@
 #include "driver/disco.h"
 #include "driver/disco_simulado.h"
 #include "driver/global.h"
+#include "driver/lineas.h"
 #include "driver/rutas.h"
 #include "driver/talmir.h"
 #include "driver/testigo.h"
-#include "driver/utils.h"
+#include "driver/texto.h"
 #include "texts/error.h"
 #include "texts/lenguaje.h"
 

@@ -28,8 +28,9 @@
 #include "config/fbb_conf.h"
 #include "driver/disco.h"
 #include "driver/global.h"
+#include "driver/lineas.h"
 #include "driver/rutas.h"
-#include "driver/utils.h"
+#include "driver/texto.h"
 
 namespace talmir {
 

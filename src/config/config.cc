@@ -9,8 +9,8 @@
 #include "config/lectura.h"
 #include "driver/disco.h"
 #include "driver/global.h"
-#include "driver/rutas.h"
-#include "driver/utils.h"
+#include "driver/lineas.h"
+#include "driver/texto.h"
 #include "texts/error.h"
 #include "texts/lenguaje.h"
 
@@ -238,15 +238,15 @@ int es_comentario(const char* buffer) {
 }
 
 bool ruta_config(char* ruta, std::size_t size, const char* nombre) {
-    if (dir_config != nullptr) return formatea(ruta, size, "%s/%s", dir_config, nombre);
+    if (dir_config != nullptr) return junta_ruta(ruta, size, dir_config, nombre);
     const char* var = std::getenv("TALMIR");
-    if (var == nullptr) return formatea(ruta, size, "%s/%s", DIR_TRABAJO, nombre);
+    if (var == nullptr) return ruta_trabajof(ruta, size, "%s", nombre);
     // A longer value is never cut: the file then cannot be opened.
     char dir[81];
     if (!copia(dir, sizeof dir, var)) return false;
     strupr(dir);
     quita_barra_final(dir);
-    return formatea(ruta, size, "%s/%s", dir, nombre);
+    return junta_ruta(ruta, size, dir, nombre);
 }
 
 int linea_cfg(tipo_linea tipo, const char* linea, std::uint16_t num, char* r_buf, int* puerto) {

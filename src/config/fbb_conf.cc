@@ -9,7 +9,8 @@
 #include "config/lectura.h"
 #include "driver/disco.h"
 #include "driver/global.h"
-#include "driver/utils.h"
+#include "driver/lineas.h"
+#include "driver/texto.h"
 
 namespace talmir {
 
@@ -29,17 +30,9 @@ conf_list* conf_next = nullptr;
 // A line holds at most 254 characters before its end.
 constexpr std::size_t LINEA_CONF = 255;
 
-bool es_espacio(char c) {
-    return c == ' ' || c == '\t';
-}
-
 // Printable, not blank, not "=": a character of a key.
 bool es_de_clave(char c) {
     return c > ' ' && c < 127 && c != '=';
-}
-
-char minuscula(char c) {
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
 // Case-insensitive over four characters; a shorter key must match in full.
@@ -57,7 +50,7 @@ bool clave_igual(const char* nodo, const char* key) {
 // ran out.
 bool anade_linea(const char* linea) {
     const char* p = linea;
-    while (es_espacio(*p)) ++p;
+    while (es_espacio_o_tab(*p)) ++p;
     if (*p == '\0' || *p == '#') return true;  // ignored line
 
     const char* clave = p;
@@ -69,7 +62,7 @@ bool anade_linea(const char* linea) {
     const char* igual = std::strchr(p, '=');
     if (igual != nullptr) {
         valor = igual + 1;
-        while (es_espacio(*valor)) ++valor;
+        while (es_espacio_o_tab(*valor)) ++valor;
         nvalor = std::strlen(valor);
         if (*valor == '"') {
             ++valor;

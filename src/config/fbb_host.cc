@@ -8,8 +8,9 @@
 #include "config/lectura.h"
 #include "driver/disco.h"
 #include "driver/global.h"
+#include "driver/lineas.h"
 #include "driver/rutas.h"
-#include "driver/utils.h"
+#include "driver/texto.h"
 #include "texts/error.h"
 
 namespace talmir {
@@ -83,7 +84,7 @@ bool lee_portsys() {
     Archivo f;
     for (const char* nombre : kNombres) {
         char ruta[RUTA_MAX];
-        if (!formatea(ruta, sizeof ruta, "%s/%s", infbbs.ruta_system, nombre)) continue;
+        if (!junta_ruta(ruta, sizeof ruta, infbbs.ruta_system, nombre)) continue;
         f = Archivo::abre(ruta, "r");
         if (f) break;
     }

@@ -8,7 +8,8 @@
 #include "config/config.h"
 #include "driver/disco.h"
 #include "driver/global.h"
-#include "driver/utils.h"
+#include "driver/lineas.h"
+#include "driver/texto.h"
 
 namespace talmir {
 
@@ -27,7 +28,7 @@ constexpr std::size_t LINEA_LANGUE = 256;
 
 int lee_infsys(const char* indic_a_buscar, unsigned char* datos) {
     char ruta[RUTA_MAX];
-    if (!formatea(ruta, sizeof ruta, "%s/%s", infbbs.ruta_datadir, "inf.sys")) return 0;
+    if (!junta_ruta(ruta, sizeof ruta, infbbs.ruta_datadir, "inf.sys")) return 0;
     Archivo f = Archivo::abre(ruta, "rb");
     if (!f) return 0;
 
@@ -47,7 +48,7 @@ int lee_infsys(const char* indic_a_buscar, unsigned char* datos) {
 int lee_languesys(int lang_num, char* lang_name) {
     if (lang_num < 0) return 0;
     char ruta[RUTA_MAX];
-    if (!formatea(ruta, sizeof ruta, "%s/%s", infbbs.ruta_system, "langue.sys")) return 0;
+    if (!junta_ruta(ruta, sizeof ruta, infbbs.ruta_system, "langue.sys")) return 0;
     Archivo f = Archivo::abre(ruta, "r");
     if (!f) return 0;
 

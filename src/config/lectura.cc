@@ -1,6 +1,7 @@
 // Small reading helpers shared by the readers of src/config.
 #include "config/lectura.h"
 
+#include "driver/disco.h"
 #include "driver/global.h"
 
 namespace talmir {

@@ -1,6 +1,7 @@
-// Small reading helpers shared by the readers of src/config: character
-// classes, words and integers of a line, the listener's call, and the
-// scanf-like field takers of FBB's host files. Internal to src/config.
+// Small reading helpers shared by the readers of src/config: words and
+// integers of a line, the listener's call, and the scanf-like field takers of
+// FBB's host files. Internal to src/config (the character classes are in
+// driver/texto.h).
 #pragma once
 
 #include <cstddef>
@@ -9,7 +10,8 @@
 #include <string_view>
 
 #include "config/config.h"
-#include "driver/utils.h"
+#include "driver/lineas.h"
+#include "driver/texto.h"
 
 namespace talmir {
 
@@ -17,22 +19,6 @@ void avisa(hallazgo que, std::uint16_t linea, const char* palabra);
 
 // A port or mode word holds at most 20 characters.
 inline constexpr std::size_t PALABRA_MAX = 20;
-
-inline bool es_blanco(char c) {
-    return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
-}
-
-inline bool es_digito(char c) {
-    return c >= '0' && c <= '9';
-}
-
-inline char mayuscula(char c) {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-inline bool es_alfanumerico(char c) {
-    return es_digito(c) || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
 
 inline bool empieza_por(const char* texto, const char* prefijo) {
     return std::strncmp(texto, prefijo, std::strlen(prefijo)) == 0;

@@ -7,7 +7,8 @@
 #include "config/lectura.h"
 #include "driver/disco.h"
 #include "driver/global.h"
-#include "driver/utils.h"
+#include "driver/lineas.h"
+#include "driver/texto.h"
 #include "texts/error.h"
 
 namespace talmir {

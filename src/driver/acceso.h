@@ -5,7 +5,6 @@
 #include <cstdint>
 
 #include "driver/disco.h"
-#include "driver/utils.h"
 
 namespace talmir {
 

@@ -7,11 +7,13 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdarg>
 #include <cstdlib>
+#include <cstring>
 
 #include "driver/disco_simulado.h"
 #include "driver/rutas.h"
-#include "driver/utils.h"
+#include "driver/texto.h"
 
 namespace talmir {
 
@@ -91,8 +93,38 @@ int crea_con_exclusivo(const char* ruta, std::string_view datos) {
 
 }  // namespace
 
+bool junta_ruta(char* ruta, std::size_t size, const char* dir, const char* nombre) {
+    return formatea(ruta, size, "%s/%s", dir, nombre);
+}
+
 bool ruta_trabajo(char (&ruta)[RUTA_MAX], const char* nombre) {
-    return formatea(ruta, sizeof ruta, "%s/%s", DIR_TRABAJO, nombre);
+    return junta_ruta(ruta, sizeof ruta, DIR_TRABAJO, nombre);
+}
+
+bool ruta_trabajof(char* ruta, std::size_t size, const char* fmt, ...) {
+    // The directory and its "/" first, cut as the whole path would be; the
+    // name then goes into the rest of the room.
+    if (!junta_ruta(ruta, size, DIR_TRABAJO, "")) return false;
+    const std::size_t n = std::strlen(DIR_TRABAJO) + 1;
+    va_list ap;
+    va_start(ap, fmt);
+    const bool ok = vformatea(ruta + n, size - n, fmt, ap);
+    va_end(ap);
+    return ok;
+}
+
+char* lfile(const char* filename) {
+    static char lockname[256];
+    std::size_t n = std::strlen(filename);
+    if (n > sizeof lockname - 5) {
+        lockname[0] = '\0';
+        return lockname;
+    }
+    std::memcpy(lockname, filename, n + 1);
+    char* punto = std::strrchr(lockname, '.');
+    if (punto != nullptr) n = static_cast<std::size_t>(punto - lockname);
+    std::memcpy(lockname + n, ".lck", 5);  // the terminator too: n + 5 fits
+    return lockname;
 }
 
 Archivo& Archivo::operator=(Archivo&& o) noexcept {

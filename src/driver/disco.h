@@ -16,8 +16,20 @@ namespace talmir {
 // does not fit is never cut: the file counts as one that cannot be opened.
 inline constexpr std::size_t RUTA_MAX = 256;
 
+// The path of a file of the directory dir: dir, "/" and the name, in size
+// bytes. False when it does not fit (ruta then holds what fit, as formatea
+// leaves it).
+bool junta_ruta(char* ruta, std::size_t size, const char* dir, const char* nombre);
 // The path of a file of the working directory. False when it does not fit.
 bool ruta_trabajo(char (&ruta)[RUTA_MAX], const char* nombre);
+// The same in size bytes, for a name put together as printf does
+// ("%s%d.prt"): the very text and answer of formatea on the whole path.
+bool ruta_trabajof(char* ruta, std::size_t size, const char* fmt, ...)
+    __attribute__((format(printf, 3, 4)));
+// The name of a file's lock: the name cut at its last "." with ".lck"
+// appended (".lck" added when there is no "."). The result lives in a static
+// 256-byte buffer; a name that leaves no room for it gives the empty text.
+char* lfile(const char* filename);
 
 class Simulacion;
 // The dry run in force, or null (the filter itself: every change is made).

@@ -11,7 +11,7 @@
 #include "driver/global.h"
 #include "driver/rutas.h"
 #include "driver/testigo.h"
-#include "driver/utils.h"
+#include "driver/texto.h"
 
 namespace talmir {
 
@@ -49,8 +49,7 @@ void estado_filtro(int accion) {
 
 void estado_puerto(std::uint8_t puerto, int accion) {
     char ruta[RUTA_MAX];
-    if (!formatea(ruta, sizeof ruta, "%s/%u.%s", DIR_TRABAJO, static_cast<unsigned>(puerto),
-                  "prt")) {
+    if (!ruta_trabajof(ruta, sizeof ruta, "%u.%s", static_cast<unsigned>(puerto), "prt")) {
         avisa(accion == 1 ? "remove" : "create", ruta, ENAMETOOLONG);
         return;
     }
@@ -59,8 +58,7 @@ void estado_puerto(std::uint8_t puerto, int accion) {
 
 std::uint8_t puerto_cerrado() {
     char ruta[RUTA_MAX];
-    if (!formatea(ruta, sizeof ruta, "%s/%d.%s", DIR_TRABAJO, static_cast<int>(usuario.puerto),
-                  "prt")) {
+    if (!ruta_trabajof(ruta, sizeof ruta, "%d.%s", static_cast<int>(usuario.puerto), "prt")) {
         return 0;
     }
     if (!existe(ruta)) return 0;

@@ -3,7 +3,7 @@
 #include <cstring>
 #include <string_view>
 
-#include "driver/utils.h"
+#include "driver/texto.h"
 
 namespace talmir {
 

@@ -17,7 +17,7 @@
 #include "driver/disco.h"
 #include "driver/global.h"
 #include "driver/rutas.h"
-#include "driver/utils.h"
+#include "driver/texto.h"
 #include "texts/error.h"
 #include "texts/log.h"
 

@@ -17,7 +17,7 @@
 #include "driver/inyeccion.h"
 #include "driver/rutas.h"
 #include "driver/testigo.h"
-#include "driver/utils.h"
+#include "driver/texto.h"
 #include "texts/correo.h"
 #include "texts/error.h"
 #include "texts/intro.h"
@@ -35,10 +35,6 @@ constexpr std::size_t MAX_RESPUESTA = 80;
 
 void escribe_salida(const char* texto) {
     escribe_todo(STDOUT_FILENO, texto, strnlen(texto, RBUF_SIZE - 1));
-}
-
-bool es_alfanumerico(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
 }
 
 // Argument i of a station's line, or the empty text when FBB passed fewer.

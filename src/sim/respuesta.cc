@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "auth/md5c.h"
-#include "driver/utils.h"
+#include "driver/lineas.h"
 
 namespace talmir::sim {
 

@@ -9,12 +9,14 @@
 // again. Nothing is lost and nothing is moved twice.
 #include "texts/correo.h"
 
+#include <cstring>
+
 #include "config/config.h"
 #include "driver/disco.h"
 #include "driver/disco_simulado.h"
 #include "driver/global.h"
 #include "driver/rutas.h"
-#include "driver/utils.h"
+#include "driver/texto.h"
 
 namespace talmir {
 

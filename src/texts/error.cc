@@ -14,7 +14,7 @@
 #include "driver/inyeccion.h"
 #include "driver/rutas.h"
 #include "driver/testigo.h"
-#include "driver/utils.h"
+#include "driver/texto.h"
 #include "texts/correo.h"
 
 namespace talmir {
@@ -166,7 +166,7 @@ void fija_salida(std::uint16_t num_error, char* r_buf) {
 char* fch_err_tmp(char* ruta, int num_err) {
     // The caller's buffer holds RUTA_MAX bytes; a path that does not fit is
     // left empty, a file that can be neither found nor made.
-    if (!formatea(ruta, RUTA_MAX, "%s/error%d.tmp", DIR_TRABAJO, num_err)) ruta[0] = '\0';
+    if (!ruta_trabajof(ruta, RUTA_MAX, "error%d.tmp", num_err)) ruta[0] = '\0';
     return ruta;
 }
 

@@ -10,7 +10,7 @@
 #include "driver/disco.h"
 #include "driver/global.h"
 #include "driver/rutas.h"
-#include "driver/utils.h"
+#include "driver/texto.h"
 #include "texts/error.h"
 
 namespace talmir {

@@ -18,8 +18,8 @@
 #include "config/config.h"
 #include "driver/disco.h"
 #include "driver/global.h"
-#include "driver/rutas.h"
-#include "driver/utils.h"
+#include "driver/lineas.h"
+#include "driver/texto.h"
 #include "texts/correo.h"
 #include "texts/lenguaje.h"
 
@@ -181,7 +181,7 @@ void logcnx(int tipo) {
             // The per-callsign daily logs lie in a directory of the callsign,
             // made inside "logcnx" (one level: never "logcnx" itself).
             char sub[RUTA_MAX];
-            if (!formatea(sub, sizeof sub, "%s/%s", dir, id.t)) return;
+            if (!junta_ruta(sub, sizeof sub, dir, id.t)) return;
             copia(dir, sizeof dir, sub);
             nombre[0] = '\0';
         }

@@ -3,9 +3,9 @@
 #include <cstring>
 
 #include "driver/global.h"
-#include "driver/rutas.h"
 #include "driver/testigo.h"
-#include "driver/utils.h"
+#include "driver/respuesta.h"
+#include "driver/texto.h"
 
 namespace talmir {
 
@@ -24,27 +24,26 @@ Archivo busca_texto_puerto(const char* lang, const char* raiz, const char* gener
     const int puerto = usuario.puerto;
     bool cabe = false;
     if (lang != nullptr) {
-        cabe = formatea(ruta, RUTA_MAX, "%s/%s/%s%d.prt", DIR_TRABAJO, lang, raiz, puerto) &&
-               existe(ruta);
+        cabe = ruta_trabajof(ruta, RUTA_MAX, "%s/%s%d.prt", lang, raiz, puerto) && existe(ruta);
     }
-    if (!cabe) cabe = formatea(ruta, RUTA_MAX, "%s/%s%d.prt", DIR_TRABAJO, raiz, puerto);
+    if (!cabe) cabe = ruta_trabajof(ruta, RUTA_MAX, "%s%d.prt", raiz, puerto);
     Archivo f = abre_si_cabe(cabe, ruta);
     if (f) return f;
 
     cabe = false;
     if (lang != nullptr) {
-        cabe = formatea(ruta, RUTA_MAX, "%s/%s/%s", DIR_TRABAJO, lang, general) && existe(ruta);
+        cabe = ruta_trabajof(ruta, RUTA_MAX, "%s/%s", lang, general) && existe(ruta);
     }
-    if (!cabe) cabe = formatea(ruta, RUTA_MAX, "%s/%s", DIR_TRABAJO, general);
+    if (!cabe) cabe = ruta_trabajof(ruta, RUTA_MAX, "%s", general);
     return abre_si_cabe(cabe, ruta);
 }
 
 Archivo busca_por_indicativo(const char* ext, char* ruta) {
     Indicativo id;
     Archivo f = abre_si_cabe(
-        formatea(ruta, RUTA_MAX, "%s/%s%d.%s", DIR_TRABAJO, id.t, usuario.ssid, ext), ruta);
+        ruta_trabajof(ruta, RUTA_MAX, "%s%d.%s", id.t, usuario.ssid, ext), ruta);
     if (f) return f;
-    return abre_si_cabe(formatea(ruta, RUTA_MAX, "%s/%s.%s", DIR_TRABAJO, id.t, ext), ruta);
+    return abre_si_cabe(ruta_trabajof(ruta, RUTA_MAX, "%s.%s", id.t, ext), ruta);
 }
 
 void envia_texto(char* r_buf, const Archivo& f, const char* ruta) {

@@ -1,6 +1,6 @@
-// Small helpers shared by every part of the program: upper-casing, the lock
-// file name, the random generator, directories, and the bounded text and file
-// primitives through which every copy and every write goes.
+// Text files read line by line: lee_linea for the small ones, LectorLineas
+// for the ones that may be large (the user table), and lee_palabra for the
+// words of a line.
 #pragma once
 
 #include <cstddef>
@@ -10,36 +10,6 @@
 #include <string_view>
 
 namespace talmir {
-
-// Upper-cases a to z in place (no locale: bytes above 127 stay); returns str.
-char* strupr(char* str);
-// The name cut at its last "." with ".lck" appended (".lck" added when there
-// is no "."). The result lives in a static 256-byte buffer; a name that
-// leaves no room for it gives the empty text.
-char* lfile(const char* filename);
-// random() modulo num (num above 0).
-std::int32_t random_nb(std::int32_t num);
-// Seeds random() with the time in whole seconds.
-void prt_randomize();
-
-// Converts a decimal text: leading white space, one sign, digits up to the
-// first other character (none gives 0), clamped to the signed 32-bit range.
-std::int32_t a_numero(const char* texto);
-
-// Bounded copy of src into dst (size bytes of room, terminator included).
-// Returns false, with dst holding what fits, when src had to be cut.
-bool copia(char* dst, std::size_t size, std::string_view src);
-// Bounded snprintf: false when the result did not fit (dst then holds the
-// cut text) or on an encoding error (dst then empty).
-bool formatea(char* dst, std::size_t size, const char* fmt, ...)
-    __attribute__((format(printf, 3, 4)));
-
-// Appends to the response buffer, never past its 1023 characters: what does
-// not fit is dropped from the end.
-void rbuf_add(char* r_buf, std::string_view texto);
-void rbuf_addf(char* r_buf, const char* fmt, ...) __attribute__((format(printf, 2, 3)));
-// Appends the whole rest of an open file to the response buffer, as read.
-void rbuf_add_fichero(char* r_buf, std::FILE* f);
 
 // Reads one line of a text file into buf (at most size-1 characters, without
 // the line end). The rest of a longer line is read and dropped; *larga tells
