@@ -11,6 +11,7 @@
 #include "driver/disco.h"
 #include "driver/rutas.h"
 #include "driver/utils.h"
+#include "texts/lenguaje.h"
 
 namespace talmir::revision {
 
@@ -28,21 +29,21 @@ const char* const kNombreLinea[kLineasFijas] = {
     "the exclusion-log switch (logexc)",      "the failed-password-log switch (logfall)",
 };
 
-// The letters that mean something in each option word.
-constexpr const char kLetrasIntentos1[] = "CRH";
-constexpr const char kLetrasIntentos2[] = "CRHDN";
-constexpr const char kLetrasIntro[] = "XSN";
-constexpr const char kLetrasNuevo[] = "TM";
-constexpr const char kLetrasLog[] = "CDWM";
-// An option word counts with its first 10 letters.
-constexpr std::size_t kOpcionMax = 10;
+// The letters that mean something in each option word, from the filter's
+// own tables.
+template <std::size_t N>
+std::string letras_de(const Opcion (&tabla)[N]) {
+    std::string s;
+    for (const Opcion& o : tabla) s += o.letra;
+    return s;
+}
 
 // "C, R, H" from "CRH".
-std::string lista_letras(const char* letras) {
+std::string lista_letras(const std::string& letras) {
     std::string s;
-    for (const char* c = letras; *c != '\0'; ++c) {
+    for (char c : letras) {
         if (!s.empty()) s += ", ";
-        s += *c;
+        s += c;
     }
     return s;
 }
@@ -84,17 +85,18 @@ void Revision::oye_errores(const std::string& fichero, unsigned num, bool en_usu
     escucha.limpia();
 }
 
-void Revision::opciones(unsigned num, const std::string& p, const char* letras, const char* que) {
+void Revision::opciones(unsigned num, const std::string& p, const std::string& letras,
+                        const char* que) {
     for (char c : p) {
-        if (std::strchr(letras, c) == nullptr) {
+        if (letras.find(c) == std::string::npos) {
             inf_.error(ruta_cfg_, num,
                        texto("\"%c\" means nothing in the options of %s (%s)", c, que,
                              lista_letras(letras).c_str()));
         }
     }
-    if (p.size() > kOpcionMax) {
+    if (p.size() > OPCION_MAX) {
         inf_.aviso(ruta_cfg_, num,
-                   texto("only the first %zu letters of \"%s\" count", kOpcionMax, p.c_str()));
+                   texto("only the first %zu letters of \"%s\" count", OPCION_MAX, p.c_str()));
     }
 }
 
@@ -146,10 +148,11 @@ void Revision::revisa_intentos(const char* linea, unsigned num) {
     ++p;  // the digit
     std::string w1 = palabra(&p);
     if (w1.empty()) return;
-    opciones(num, w1, kLetrasIntentos1, "the attempts line, first word");
+    opciones(num, w1, letras_de(OPCIONES_INTENTOS1), "the attempts line, first word");
     std::string w2 = palabra(&p);
     if (w2.empty()) return;
-    opciones(num, w2, kLetrasIntentos2, "the attempts line, second word");
+    opciones(num, w2, LETRA_CONSOLA + letras_de(OPCIONES_INTENTOS2),
+             "the attempts line, second word");
     sobran(num, &p, "the attempts line's two option words");
 }
 
@@ -173,7 +176,7 @@ void Revision::revisa_lenguaje(int cuenta) {
     std::string ruta = en_trabajo(cfg.lng_file);
     Archivo f = Archivo::abre(ruta.c_str(), "rt");
     if (!f) return;
-    char buffer[80];
+    char buffer[TROZO_LENGUAJE];
     unsigned linea = 1;
     unsigned ultima = 0;
     unsigned linea_30 = 0;
@@ -192,9 +195,9 @@ void Revision::revisa_lenguaje(int cuenta) {
         if (es_comentario(buffer)) continue;
         ultima = esta;
         if (buffer[0] == '-') break;
-        if (++tomados == 30 && linea_30 == 0) linea_30 = esta;
+        if (++tomados == TEXTOS_FICHERO + 1 && linea_30 == 0) linea_30 = esta;
     }
-    if (cuenta >= 30) {
+    if (cuenta > TEXTOS_FICHERO) {
         inf_.error(ruta, linea_30,
                    "a 30th text line: a language file holds 29 texts, one a line, so the "
                    "built-in English texts are used (error 6)");
@@ -256,7 +259,9 @@ void Revision::revisa_fija(int tipo, const char* linea, unsigned num, int r) {
         case tipo_linea::txtintro:
         case tipo_linea::txtnewusr:
         case tipo_linea::logtotal: {
-            const char* letras = tipo == 8 ? kLetrasIntro : tipo == 9 ? kLetrasNuevo : kLetrasLog;
+            const std::string letras = tipo == 8   ? letras_de(OPCIONES_INTRO)
+                                       : tipo == 9 ? letras_de(OPCIONES_NUEVO)
+                                                   : letras_de(OPCIONES_LOG);
             std::string w = palabra(&q);
             if (!w.empty()) {
                 opciones(num, w, letras, nombre);

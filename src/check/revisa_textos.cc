@@ -73,7 +73,7 @@ void Revision::tablas_necesarias() {
             if (l.modo != 7) continue;
             const std::string& h = b.cabecera;
             const bool patron = h.find_first_of("?*") != std::string::npos ||
-                                h.compare(0, 6, "CONSOL") == 0 || h.size() > kCabeceraMax;
+                                h.compare(0, 6, "CONSOL") == 0 || h.size() > CABECERA_MAX;
             if (patron) {
                 inf_.aviso(ruta_usr_, l.linea,
                            texto("TABLE for %s: each station it serves needs a table of its own "

@@ -122,7 +122,7 @@ int Revision::lee_usuarios() {
         }
         const char* p = linea;
         std::string primera = mayusculas(palabra(&p));
-        if (!primera.empty() && primera.size() <= kCabeceraMax) {
+        if (!primera.empty() && primera.size() <= CABECERA_MAX) {
             primeras_.push_back({num, primera, compila_patron(primera)});
         }
         const bool cabecera = es_cabecera;
@@ -130,7 +130,7 @@ int Revision::lee_usuarios() {
         if (cabecera) {
             if (es_cabecera) continue;  // an end line without a block
             bloques_.push_back({num, primera, {}});
-            if (primera.size() > kCabeceraMax) {
+            if (primera.size() > CABECERA_MAX) {
                 inf_.error(ruta_usr_, num,
                            texto("the header %s is longer than 9 characters: it never matches a "
                                  "station",
@@ -166,7 +166,7 @@ void Revision::inalcanzables() {
     const Patron todas = compila_patron("??*");  // every text of 3 characters or more
     unsigned primera_consol = 0;
     for (const Bloque& b : bloques_) {
-        if (b.cabecera.empty() || b.cabecera.size() > kCabeceraMax) continue;
+        if (b.cabecera.empty() || b.cabecera.size() > CABECERA_MAX) continue;
         const Patron h = compila_patron(b.cabecera);
         if (b.cabecera.compare(0, 6, "CONSOL") == 0) {
             if (primera_consol != 0) {

@@ -23,9 +23,6 @@ namespace talmir::revision {
 inline constexpr char kSinFbb[] =
     "cannot be read, and init.srv in the current directory cannot stand in for it: port names "
     "cannot be looked up and no mail reaches the sysops (error 1)";
-// The first word of a "users.prt" line is compared as a pattern only up to
-// this length.
-inline constexpr std::size_t kCabeceraMax = 9;
 
 struct PuertoCfg {
     int puerto;
@@ -69,7 +66,8 @@ class Revision {
     bool lee_config();
     void revisa_fija(int tipo, const char* linea, unsigned num, int r);
     void revisa_puerto(unsigned num, int r, int puerto);
-    void opciones(unsigned num, const std::string& palabra, const char* letras, const char* que);
+    void opciones(unsigned num, const std::string& palabra, const std::string& letras,
+                  const char* que);
     void sobran(unsigned num, const char** p, const char* que);
     void revisa_sysops(const char* linea, unsigned num);
     void revisa_intentos(const char* linea, unsigned num);
