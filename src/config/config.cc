@@ -21,9 +21,6 @@ const char* dir_config = nullptr;
 
 namespace {
 
-// An option word counts with its first 10 letters.
-constexpr std::size_t OPCION_MAX = 10;
-
 // Keeps leyendo_cfg set while "config.prt" is being read.
 class Leyendo {
    public:
@@ -35,17 +32,6 @@ class Leyendo {
    private:
     std::uint8_t previo_;
 };
-
-struct Opcion {
-    char letra;
-    std::uint16_t valor;
-};
-
-constexpr Opcion kOpcionesIntentos1[] = {{'C', 1}, {'R', 2}, {'H', 4}};
-constexpr Opcion kOpcionesIntentos2[] = {{'R', 8}, {'H', 16}, {'D', 32}, {'N', 64}};
-constexpr Opcion kOpcionesIntro[] = {{'X', 1}, {'S', 2}, {'N', 4}};
-constexpr Opcion kOpcionesNuevo[] = {{'T', 1}, {'M', 2}};
-constexpr Opcion kOpcionesLog[] = {{'C', 1}, {'D', 2}, {'W', 4}, {'M', 8}};
 
 // Adds the value of every letter of the word, once for each time it is
 // written; other characters add nothing.
@@ -122,13 +108,13 @@ int linea_intentos(const char* linea) {
     std::uint16_t mascara = 0;
     char palabra[OPCION_MAX + 1];
     if (lee_opcion(&p, palabra)) {
-        mascara = suma_opciones(palabra, kOpcionesIntentos1);
+        mascara = suma_opciones(palabra, OPCIONES_INTENTOS1);
         if (lee_opcion(&p, palabra)) {
             for (const char* c = palabra; *c != '\0'; ++c) {
-                if (*c == 'C' && (mascara & SEC_CONSOLA) == 0) mascara |= SEC_CONSOLA;
+                if (*c == LETRA_CONSOLA && (mascara & SEC_CONSOLA) == 0) mascara |= SEC_CONSOLA;
             }
             mascara =
-                static_cast<std::uint16_t>(mascara + suma_opciones(palabra, kOpcionesIntentos2));
+                static_cast<std::uint16_t>(mascara + suma_opciones(palabra, OPCIONES_INTENTOS2));
         }
     }
     cfg.sec_ops = mascara;
@@ -176,13 +162,13 @@ int linea_fija(tipo_linea tipo, const char* linea, char* r_buf) {
         case tipo_linea::txtguest:
             return linea_interruptor(linea, &cfg.txt_guest);
         case tipo_linea::txtintro:
-            return linea_interruptor_ops(linea, &cfg.txt_intro, &cfg.txtintro_ops, kOpcionesIntro);
+            return linea_interruptor_ops(linea, &cfg.txt_intro, &cfg.txtintro_ops, OPCIONES_INTRO);
         case tipo_linea::txtnewusr:
-            return linea_interruptor_ops(linea, &cfg.txt_nusr, &cfg.newusr_ops, kOpcionesNuevo);
+            return linea_interruptor_ops(linea, &cfg.txt_nusr, &cfg.newusr_ops, OPCIONES_NUEVO);
         case tipo_linea::msgnewusr:
             return linea_interruptor(linea, &cfg.msj_nusr);
         case tipo_linea::logtotal:
-            return linea_interruptor_ops(linea, &cfg.log_cnx, &cfg.logcnx_ops, kOpcionesLog);
+            return linea_interruptor_ops(linea, &cfg.log_cnx, &cfg.logcnx_ops, OPCIONES_LOG);
         case tipo_linea::logexc:
             return linea_interruptor(linea, &cfg.log_dcnx);
         case tipo_linea::logfall:

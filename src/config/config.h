@@ -35,6 +35,26 @@ extern const char* const ident_modo2[14];
 inline constexpr std::size_t LINEA_CFG = 99;
 inline constexpr std::size_t LINEA_USR = 299;
 
+// An option word of "config.prt" counts with its first 10 letters.
+inline constexpr std::size_t OPCION_MAX = 10;
+// A header's first word in "users.prt" holds at most 9 characters: a longer
+// one matches no station.
+inline constexpr std::size_t CABECERA_MAX = 9;
+
+// A letter of an option word and the value it adds to the line's mask.
+struct Opcion {
+    char letra;
+    std::uint16_t valor;
+};
+inline constexpr Opcion OPCIONES_INTENTOS1[] = {{'C', 1}, {'R', 2}, {'H', 4}};
+// The attempts line's second word: its "C" sets the console bit (1) when the
+// first word left it clear, then these add their values.
+inline constexpr char LETRA_CONSOLA = 'C';
+inline constexpr Opcion OPCIONES_INTENTOS2[] = {{'R', 8}, {'H', 16}, {'D', 32}, {'N', 64}};
+inline constexpr Opcion OPCIONES_INTRO[] = {{'X', 1}, {'S', 2}, {'N', 4}};
+inline constexpr Opcion OPCIONES_NUEVO[] = {{'T', 1}, {'M', 2}};
+inline constexpr Opcion OPCIONES_LOG[] = {{'C', 1}, {'D', 2}, {'W', 4}, {'M', 8}};
+
 // Result of linea_cfg: faulty data, not yet reported (lee_cfg reports error 5).
 inline constexpr int DATOS_MAL = -2;
 // Port value of "TODOS" and "ALL" in the user table.

@@ -15,9 +15,6 @@ namespace talmir {
 
 namespace {
 
-// A header's first word holds at most 9 characters.
-constexpr std::size_t CABECERA_MAX = 9;
-
 // Reads the station's block, the header being the last line read (num).
 int lee_bloque(LectorLineas& lector, std::uint32_t num, char* r_buf) {
     std::memset(usuario.password, 0, sizeof usuario.password);

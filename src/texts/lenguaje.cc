@@ -48,13 +48,6 @@ const char* const textos_defecto_tabla[30] = {
     "Connections log",
 };
 
-namespace {
-
-// Text lines a language file must hold: entries 1 to 29.
-constexpr int kTextosFichero = 29;
-
-}  // namespace
-
 void textos_defecto() {
     for (int i = 0; i < 30; ++i) copia(lenguaje[i], sizeof lenguaje[i], textos_defecto_tabla[i]);
 }
@@ -71,15 +64,15 @@ void inic_textos(char* r_buf, const char* file) {
 
     // Lines are taken 79 characters at a time: the rest of a longer line is
     // read as a line of its own.
-    char buffer[80];
+    char buffer[TROZO_LENGUAJE];
     int tomados = 0;
     while (std::fgets(buffer, sizeof buffer, f.get()) != nullptr) {
         if (es_comentario(buffer)) continue;
         if (buffer[0] == '-') break;
-        if (tomados == kTextosFichero) {
+        if (tomados == TEXTOS_FICHERO) {
             f.cierra();
             textos_defecto();
-            error(ERR_LENGUAJE, kTextosFichero + 1, r_buf);
+            error(ERR_LENGUAJE, TEXTOS_FICHERO + 1, r_buf);
             return;
         }
         std::size_t largo = std::strcspn(buffer, "\n");
@@ -87,7 +80,7 @@ void inic_textos(char* r_buf, const char* file) {
         copia(lenguaje[tomados], sizeof lenguaje[tomados], std::string_view(buffer, largo));
     }
     f.cierra();
-    if (tomados == kTextosFichero) {
+    if (tomados == TEXTOS_FICHERO) {
         borra_marca_error(ERR_LENGUAJE);
         return;
     }

@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "driver/global.h"
-#include "driver/testigo.h"
 #include "driver/respuesta.h"
+#include "driver/testigo.h"
 #include "driver/texto.h"
 
 namespace talmir {
@@ -40,8 +40,8 @@ Archivo busca_texto_puerto(const char* lang, const char* raiz, const char* gener
 
 Archivo busca_por_indicativo(const char* ext, char* ruta) {
     Indicativo id;
-    Archivo f = abre_si_cabe(
-        ruta_trabajof(ruta, RUTA_MAX, "%s%d.%s", id.t, usuario.ssid, ext), ruta);
+    Archivo f =
+        abre_si_cabe(ruta_trabajof(ruta, RUTA_MAX, "%s%d.%s", id.t, usuario.ssid, ext), ruta);
     if (f) return f;
     return abre_si_cabe(ruta_trabajof(ruta, RUTA_MAX, "%s.%s", id.t, ext), ruta);
 }
