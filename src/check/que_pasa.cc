@@ -388,9 +388,14 @@ int Camino::ejecuta() {
     if (reto.tipo == TIPO_MD) {
         // The five characters in place of the digest.
         Simulacion sim;
-        (void)corre(sim, 0, nullptr, estacion_.nuevo);
-        cuenta("after a right answer of five characters instead of a digest",
-               corre(sim, 1, reto.pas_tmp, false));
+        const Corrida otra = corre(sim, 0, nullptr, estacion_.nuevo);
+        Reto suyo = {};
+        char r_buf[RBUF_SIZE] = {};
+        if (otra.ruta_reto[0] != '\0' && lee_reto(otra.ruta_reto, &suyo, r_buf)) {
+            cuenta("after a right answer of five characters instead of a digest",
+                   corre(sim, 1, suyo.pas_tmp, false));
+        }
+        std::memset(&suyo, 0, sizeof suyo);
     }
     {
         // Wrong answers, one after the other, until the filter stops asking.
