@@ -12,7 +12,9 @@
 #include <string>
 #include <vector>
 
+#include "auth/forward.h"
 #include "auth/md5c.h"
+#include "driver/azar.h"
 #include "driver/global.h"
 #include "entorno.h"
 
@@ -102,6 +104,30 @@ TEST_F(Password, NormalAsksForFiveDrawnCharacters) {
         EXPECT_EQ(modo_reto(), 0600u);
     }
 }
+
+#if !TALMIR_AZAR_RELOJ
+// Without the random source no challenge is issued: the station is refused.
+TEST_F(Password, SinFuenteDeAzarNoHayReto) {
+    using Reto = void (*)(char*);
+    const std::vector<std::pair<const char*, Reto>> retos = {
+        {"NORMAL", password_normal},
+        {"MD", password_md},
+        {"FLEXNET", password_flexnet},
+        {"FORWARD", password_forward},
+    };
+    for (const auto& [nombre, reto] : retos) {
+        std::memset(r_buf, 0, sizeof r_buf);
+        pon_password("31415926");
+        valor_salida = SALIDA_OTRA;
+        talmir::azar_simula_fallo(true);
+        reto(r_buf);
+        talmir::azar_simula_fallo(false);
+        EXPECT_EQ(valor_salida, SALIDA_DESCONECTA) << nombre;
+        EXPECT_STREQ(r_buf, "") << nombre;
+        EXPECT_FALSE(raiz.existe(RETO)) << nombre;
+    }
+}
+#endif
 
 TEST_F(Password, NormalWithOneCharacter) {
     pon_password("Q");

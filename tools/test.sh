@@ -96,6 +96,22 @@ suite() {  # name build-dir cmake-options...
 suite "Normal build" build-test -DCMAKE_EXPORT_COMPILE_COMMANDS=ON
 suite "ASan+UBSan build" build-asan -DTALMIR_SANITIZE=ON
 
+# The clock build of the challenges' random numbers (TALMIR_RANDOM=clock):
+# the tests of the draws and the dialogues, against the same sources.
+echo
+echo "== Clock build: configuring and building in build-reloj"
+if cmake -S . -B build-reloj -DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_FLAGS=-Werror \
+    -DTALMIR_RANDOM=clock >/dev/null && cmake --build build-reloj -j2 --target talmir_tests; then
+    if (cd build-reloj && ctest --output-on-failure -j2 --timeout 300 \
+        -R '^(Azar|Password|Dialogo|Revision\.LoQuePasa)'); then
+        resumen+=("clock build: the draws' and dialogues' tests pass")
+    else
+        fallos+=("clock build: ctest")
+    fi
+else
+    fallos+=("clock build: build")
+fi
+
 echo
 echo "== clang-format check of src/ tests/ tools/ fuzz/"
 mapfile -t fuentes < <(find src tests tools fuzz -name '*.cc' -o -name '*.h' | sort)

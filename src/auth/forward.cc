@@ -52,10 +52,7 @@ void password_forward(char* r_buf) {
 
     char reto[128];
     formatea(reto, sizeof reto, "XXXXX %s\n%d\n%s ", tmp_md2, TIPO_FORWARD, tmp_md5);
-    if (!escribe_reto(reto, std::strlen(reto))) {
-        error(ERR_RETO, 0, r_buf);
-        return;
-    }
+    if (!guarda_reto(reto, std::strlen(reto), r_buf)) return;
     rbuf_addf(r_buf, "\n![%s]\n", md_str_rnd);
     borra_marca_error(ERR_RETO);
     valor_salida = SALIDA_OTRA;

@@ -58,13 +58,6 @@ void sortea_digitos(char md_str_rnd[11]) {
     md_str_rnd[10] = '\0';
 }
 
-// Writes the challenge file; on failure reports error 10 (exit code 2).
-bool guarda_reto(const char* contenido, std::size_t n, char* r_buf) {
-    if (escribe_reto(contenido, n)) return true;
-    error(ERR_RETO, 0, r_buf);
-    return false;
-}
-
 // A fresh challenge on a later run reads the station's password again.
 bool relee_usuario(char* r_buf) {
     if (usuario.llamada == 0) return true;
@@ -75,11 +68,7 @@ bool relee_usuario(char* r_buf) {
 // is refused.
 bool hay_password(std::size_t n) {
     if (n > 0) return true;
-    // A refusal is a final outcome: no challenge of an earlier run stays.
-    char ruta[RUTA_MAX];
-    // One that cannot be removed is overwritten by the next first call.
-    if (usuario.llamada != 0 && ruta_reto(ruta, sizeof ruta)) borra(ruta);
-    valor_salida = SALIDA_DESCONECTA;
+    rechaza();
     return false;
 }
 
@@ -90,6 +79,28 @@ void reto_hecho() {
 }
 
 }  // namespace
+
+// Refuses the station instead of challenging it. A refusal is a final
+// outcome: no challenge of an earlier run stays (one that cannot be removed
+// is overwritten by the next first call).
+void rechaza() {
+    char ruta[RUTA_MAX];
+    if (usuario.llamada != 0 && ruta_reto(ruta, sizeof ruta)) borra(ruta);
+    valor_salida = SALIDA_DESCONECTA;
+}
+
+// Writes the challenge file; on failure reports error 10 (exit code 2). A
+// challenge drawn without the random source is never issued: the station is
+// refused.
+bool guarda_reto(const char* contenido, std::size_t n, char* r_buf) {
+    if (azar_fallido()) {
+        rechaza();
+        return false;
+    }
+    if (escribe_reto(contenido, n)) return true;
+    error(ERR_RETO, 0, r_buf);
+    return false;
+}
 
 bool linea_tabla(const char* linea, long* dia, char* palabra, std::size_t size,
                  std::size_t* largo) {

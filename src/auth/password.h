@@ -21,6 +21,13 @@ bool ruta_reto(char* ruta, std::size_t size);
 // Replaces the challenge file with the given content: mode 0600, written to a
 // temporary file in the same directory and renamed over the old one.
 bool escribe_reto(const char* contenido, std::size_t n);
+// Refuses the station instead of challenging it (exit code 2), removing the
+// challenge of an earlier run.
+void rechaza();
+// Writes the challenge file: false after error 10 has been reported, or
+// after the station was refused because the challenge's random draws could
+// not be made.
+bool guarda_reto(const char* contenido, std::size_t n, char* r_buf);
 
 // Parses a password table line as "%hd %s": the day and the password word
 // (its full length in *largo, 0 when there is none). False when the line does
