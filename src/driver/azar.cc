@@ -20,11 +20,11 @@ constexpr bool kReloj = TALMIR_AZAR_RELOJ != 0;
 // Bytes of the kernel's random source, taken in one call and used up draw by
 // draw: a challenge needs at most fifteen draws.
 struct Reserva {
-    unsigned char bytes[128];
+    unsigned char bytes[128] = {};
     std::size_t usados = sizeof bytes;
     bool fallo = false;
 };
-Reserva reserva;
+constinit Reserva reserva;
 
 bool llena() {
     std::size_t n = 0;
