@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -65,6 +66,32 @@ TEST(Texto, FormateaTextosComoSnprintf) {
                     EXPECT_EQ(ok, n >= 0 && static_cast<std::size_t>(n) < size) << f << " " << size;
                     EXPECT_EQ(std::memcmp(b, esperado, sizeof b), 0) << f << " " << size;
                 }
+            }
+        }
+    }
+}
+
+// "%d" joins them: the same digits and sign for every int, cut alike.
+TEST(Texto, FormateaEnterosComoSnprintf) {
+    const char* formatos[] = {"%d", "error%d.tmp", "%s%d.prt", "%s/%s%d.tmp"};
+    const int numeros[] = {0, 7, -1, 10, 99, 127, -128, 65535, INT_MAX, INT_MIN};
+    for (const char* f : formatos) {
+        for (int v : numeros) {
+            for (std::size_t size = 0; size < 32; ++size) {
+                char esperado[48];
+                char b[48];
+                std::memset(esperado, '#', sizeof esperado);
+                std::memset(b, '#', sizeof b);
+                const bool dos = std::strstr(f, "%s/") != nullptr;
+                const bool uno = !dos && std::strstr(f, "%s") != nullptr;
+                int n = dos   ? std::snprintf(esperado, size, f, "dir", "N0CALL", v)
+                        : uno ? std::snprintf(esperado, size, f, "open", v)
+                              : std::snprintf(esperado, size, f, v);
+                bool ok = dos   ? talmir::formatea(b, size, f, "dir", "N0CALL", v)
+                          : uno ? talmir::formatea(b, size, f, "open", v)
+                                : talmir::formatea(b, size, f, v);
+                EXPECT_EQ(ok, n >= 0 && static_cast<std::size_t>(n) < size) << f << " " << v;
+                EXPECT_EQ(std::memcmp(b, esperado, sizeof b), 0) << f << " " << v << " " << size;
             }
         }
     }

@@ -40,15 +40,32 @@ bool copia(char* dst, std::size_t size, std::string_view src) {
 
 namespace {
 
-// A format of plain text and "%s" conversions only, as most paths are built.
+// A format of plain text and "%s" and "%d" conversions only, as most paths
+// are built.
 bool solo_textos(const char* fmt) {
     for (const char* p = fmt; *p != '\0'; ++p) {
         if (*p == '%') {
-            if (p[1] != 's') return false;
+            if (p[1] != 's' && p[1] != 'd') return false;
             ++p;
         }
     }
     return true;
+}
+
+// An int in decimal, as "%d" writes it, at the end of buf (12 bytes): its
+// first character.
+const char* decimal(int v, char (&buf)[12], std::size_t* largo) {
+    char* fin = buf + sizeof buf;
+    char* p = fin;
+    // In unsigned arithmetic, so that INT_MIN has its digits too.
+    unsigned u = v < 0 ? 0U - static_cast<unsigned>(v) : static_cast<unsigned>(v);
+    do {
+        *--p = static_cast<char>('0' + u % 10);
+        u /= 10;
+    } while (u != 0);
+    if (v < 0) *--p = '-';
+    *largo = static_cast<std::size_t>(fin - p);
+    return p;
 }
 
 // Such a format put together by hand, as vsnprintf would (a null text as
@@ -63,6 +80,14 @@ bool junta_textos(char* dst, std::size_t size, const char* fmt, va_list ap) {
         n += largo;
     };
     for (const char* p = fmt; *p != '\0';) {
+        if (*p == '%' && p[1] == 'd') {
+            char buf[12];
+            std::size_t largo = 0;
+            const char* t = decimal(va_arg(ap, int), buf, &largo);
+            pon(t, largo);
+            p += 2;
+            continue;
+        }
         if (*p == '%') {
             const char* t = va_arg(ap, const char*);
             if (t == nullptr) t = "(null)";
