@@ -440,6 +440,91 @@ TEST_F(Fallos, DiscoLlenoAlEscribirElReto) {
     EXPECT_EQ(temporales(dir_trabajo()), std::vector<std::string>{});
 }
 
+// The lockout's state: a write that a full disk stops loses that failure,
+// never changes a verdict, and leaves neither a torn state nor a temporary
+// file.
+class FallosDelBloqueo : public Fallos {
+   protected:
+    void SetUp() override {
+        Fallos::SetUp();
+        raiz.config(config_basica(kPuertos, "3", kInterruptores));
+        raiz.escribe(Raiz::trabajo("bloqueo.prt"), "1 3 15 60\n");
+    }
+    std::string estado() const { return raiz.lee(Raiz::trabajo("bloqueos/N0CALL")); }
+    std::string dir_estado() const { return dir_trabajo() + "/bloqueos"; }
+    std::vector<std::string> responde(int n) const {
+        return args_estacion("N0CALL-0", n, 0, 0, 1, "nada");
+    }
+};
+
+TEST_F(FallosDelBloqueo, DiscoLleno) {
+    ASSERT_EQ(corre(reto()).codigo, 1);
+    ASSERT_EQ(corre(responde(1)).codigo, 1);
+    const std::string uno = estado();
+    ASSERT_EQ(cuenta(uno, "\n"), 1u);
+    // Room for the challenge, not for a state of two failures.
+    Arranque a;
+    a.antes = limite(20);
+    Resultado r = corre(responde(2), a);
+    EXPECT_EQ(r.codigo, 1);
+    EXPECT_EQ(estado(), uno);
+    EXPECT_EQ(temporales(dir_estado()), std::vector<std::string>{});
+    EXPECT_EQ(lista_dir(dir_estado()), std::set<std::string>{"N0CALL"});
+    // The lost failure is not counted: the last answer is refused as ever,
+    // and the next connection is challenged.
+    r = corre(responde(3));
+    EXPECT_EQ(r.codigo, 2);
+    EXPECT_EQ(r.salida, kDenegado);
+    EXPECT_EQ(corre(reto()).codigo, 1);
+}
+
+TEST_F(FallosDelBloqueo, DirectorioDeSoloLectura) {
+    ASSERT_EQ(corre(reto()).codigo, 1);
+    ASSERT_EQ(corre(responde(1)).codigo, 1);
+    ASSERT_EQ(corre(responde(2)).codigo, 1);
+    const std::string dos = estado();
+    Arranque a;
+    if (!nadie(&a)) {
+        GTEST_SKIP() << kSinNadie;
+    }
+    ASSERT_EQ(chmod(dir_estado().c_str(), 0500), 0);
+    // The third failure reaches the limit: refused at once, though the lock
+    // cannot be kept (and is not mailed).
+    Resultado r = corre(responde(3), a);
+    EXPECT_EQ(r.codigo, 2);
+    EXPECT_EQ(r.salida, kDenegado);
+    EXPECT_EQ(estado(), dos);
+    EXPECT_EQ(importado(), "");
+    // Another callsign's failure is lost: it is challenged again.
+    raiz.usuarios(usuarios() + "N1CALL\n1 NORMAL Otra12345\n-\n");
+    ASSERT_EQ(corre(args_estacion("N1CALL-0", 0, 0, 0, 1), a).codigo, 1);
+    r = corre(args_estacion("N1CALL-0", 1, 0, 0, 1, "nada"), a);
+    EXPECT_EQ(r.codigo, 1);
+    EXPECT_EQ(lista_dir(dir_estado()), std::set<std::string>{"N0CALL"});
+}
+
+TEST_F(FallosDelBloqueo, EstadoQueNoSeLeeComoSeEscribio) {
+    // Each counts as no failures and no lock, and is rewritten whole.
+    const std::vector<std::string> corruptos = {
+        "garbage",
+        "1 9999999999\n1 0\n",         // a port twice
+        "1 9999999999",                // cut short
+        "1 9999999999 12 x\n",         // not a time
+        "200 9999999999\n",            // not a port
+        std::string(200 * 1024, '1'),  // far too long
+        "1 9999999999" + std::string(100, ' ') + "\n",
+    };
+    for (const std::string& c : corruptos) {
+        raiz.escribe(Raiz::trabajo("bloqueos/N0CALL"), c);
+        EXPECT_EQ(corre(reto()).codigo, 1) << c.substr(0, 40);
+        EXPECT_EQ(corre(responde(1)).codigo, 1) << c.substr(0, 40);
+        const std::string s = estado();
+        EXPECT_EQ(s.rfind("1 0 ", 0), 0u) << s;
+        EXPECT_EQ(cuenta(s, " "), 2u) << s;
+        EXPECT_EQ(cuenta(s, "\n"), 1u) << s;
+    }
+}
+
 TEST_F(Fallos, DiscoLlenoAlEscribirElInforme) {
     // A report that does not fit whole is no report: no half "error.prt",
     // and the error is neither marked nor mailed, so that the next

@@ -149,6 +149,19 @@ TEST_F(PorElShell, TuberiaRechazadaUnCorreoPorMarca) {
     EXPECT_FALSE(raiz.existe(Raiz::trabajo("N0CALL0.tmp")));
 }
 
+TEST_F(PorElShell, EnUnPuertoGuardadoBloqueaDeInmediato) {
+    // On a guarded port an injected line is all the failures at once: an
+    // unpatched FBB gives the callsign no second try.
+    raiz.escribe(Raiz::trabajo("bloqueo.prt"), "1 3 15 60\n");
+    EXPECT_EQ(responde("$(true)").codigo, 2);
+    prueba::Resultado r = prueba::estacion(raiz, "N0CALL-5", 0, 0, 0, 1);
+    EXPECT_EQ(r.codigo, 2);
+    EXPECT_EQ(r.salida, prueba::id_linea());
+    const std::string correo = importado();
+    EXPECT_EQ(prueba::cuenta(correo, "\nLockout: N0CALL on port 1\n"), 2u) << correo;
+    EXPECT_EQ(prueba::cuenta(correo, "run by FBB's shell, which counts as 3 failures"), 2u);
+}
+
 TEST_F(PorElShell, PalabrasCitadasComoLasPasaUnFbbParcheado) {
     // The words of a wrong answer, quoted: a fresh challenge, nothing reported.
     prueba::Resultado r = responde("'x|true' '$(true)'");

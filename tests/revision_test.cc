@@ -7,6 +7,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -789,6 +790,54 @@ TEST(Revision, LoQuePasaConCorreoYRegistros) {
         EXPECT_FALSE(raiz.existe(Raiz::mail_in()) && !raiz.lee(Raiz::mail_in()).empty())
             << c.que << ": the check mailed";
     }
+}
+
+// The lockout as the station meets it: locked, it is told the lock text and
+// nothing is looked up; with failures behind it, the wrong answer that
+// reaches the limit locks it, and the sysops would be told.
+TEST(Revision, LoQuePasaConElBloqueo) {
+    Raiz raiz;
+    mundo(raiz);
+    raiz.config(config_basica("1 OPEN\n", "3"));
+    raiz.usuarios("N0CALL\n1 NORMAL Secreto77\n-\n");
+    raiz.escribe(Raiz::trabajo("bloqueo.prt"), "1 3 15 60\n");
+    raiz.escribe(Raiz::trabajo("bloqueado.prt"), "Locked.\n");
+    const std::string estado = Raiz::trabajo("bloqueos/N0CALL");
+    raiz.escribe(estado, "1 4102444800\n");
+    Resultado r = revisa(raiz, {"N0CALL-3", "1"});
+    const std::vector<std::string> l = lineas(r.salida);
+    auto tiene = [&l](const std::string& que) {
+        for (const std::string& x : l) {
+            if (x.rfind(que, 0) == 0) return true;
+        }
+        return false;
+    };
+    EXPECT_TRUE(
+        tiene("./var/ax25/fbb/talmir/bloqueo.prt:1: port 1 is guarded: 3 failed answers "
+              "within 15 minutes lock a callsign out for 60 minutes"))
+        << r.salida;
+    EXPECT_TRUE(tiene("N0CALL is locked out of port 1 until ")) << r.salida;
+    EXPECT_TRUE(tiene("first call: disconnected, exit 2")) << r.salida;
+    EXPECT_TRUE(tiene("  sent: ./var/ax25/fbb/talmir/bloqueado.prt")) << r.salida;
+    EXPECT_FALSE(tiene("./var/ax25/fbb/talmir/users.prt")) << r.salida;
+
+    const long ahora = static_cast<long>(std::time(nullptr));
+    raiz.escribe(estado,
+                 "1 0 " + std::to_string(ahora - 60) + " " + std::to_string(ahora - 30) + "\n");
+    const std::string antes = raiz.lee(estado);
+    r = revisa(raiz, {"N0CALL-3", "1"});
+    EXPECT_NE(r.salida.find("N0CALL is not locked out of port 1: 2 failed answers within the "
+                            "window\n"),
+              std::string::npos)
+        << r.salida;
+    EXPECT_NE(r.salida.find("after the last wrong answer (answer 1): disconnected, exit 2\n"),
+              std::string::npos)
+        << r.salida;
+    EXPECT_NE(r.salida.find("  mails \"SP N0SYS < TALMIR\": Lockout: N0CALL on port 1\n"),
+              std::string::npos)
+        << r.salida;
+    // A dry run: the state is as it was.
+    EXPECT_EQ(raiz.lee(estado), antes);
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "auth/bloqueos.h"
 #include "auth/password.h"
 #include "config/config.h"
 #include "driver/disco.h"
@@ -162,6 +163,13 @@ void resp_usr(char* r_buf) {
     bool hay_ruta = ruta_reto(ruta, sizeof ruta);
 
     if (leido_cfg == 0 && lee_cfg(r_buf) == -1) return;
+    // Locked out by another connection since the challenge: no answer counts,
+    // not even a right one.
+    const REGLA_BLOQUEO regla = regla_estacion(r_buf);
+    if (bloqueado_hasta(regla) != 0) {
+        rechaza_bloqueado(r_buf);
+        return;
+    }
     if (!hay_ruta) {
         // A path that does not fit is a file that cannot be opened.
         error(ERR_RETO, 0, r_buf);
@@ -188,7 +196,15 @@ void resp_usr(char* r_buf) {
 
     if (correcto) {
         borra(ruta);  // as in rechazado
+        acierto(regla);
         aceptado(reto, correcto_md, r_buf);
+        return;
+    }
+    // The failure that reaches the port's limit refuses at once.
+    if (cuenta_fallos(regla, 1, false, r_buf) != 0) {
+        borra(ruta);
+        if (cfg.log_nopas) lognopas();
+        deniega(r_buf);
         return;
     }
     if (usuario.llamada != cfg.num_int && reto.tipo != TIPO_FRASE && reto.tipo != TIPO_FLEXNET &&

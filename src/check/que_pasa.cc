@@ -15,6 +15,7 @@
 #include "check/escucha.h"
 #include "check/fbb_instalado.h"
 #include "check/revisa.h"
+#include "config/bloqueo.h"
 #include "config/config.h"
 #include "driver/disco.h"
 #include "driver/disco_simulado.h"
@@ -142,6 +143,7 @@ class Camino {
     std::time_t ahora_;
     std::string ruta_cfg_;
     std::string ruta_usr_;
+    std::string ruta_blq_;
     bool errores_ = false;
     bool ilegible_ = false;
     int puerto_ = 0;  // the port as the filter takes it
@@ -239,6 +241,11 @@ void Camino::fallos(const Corrida& c) {
             fallo(en_trabajo(cfg.lng_file), 0,
                   texto("%u text lines instead of 29: the built-in English texts are used%s",
                         f.linea, n.c_str()));
+        } else if (f.num == ERR_BLOQUEO) {
+            // The report's words without the file and line it names.
+            const std::string m = f.mensaje;
+            const std::size_t de = m.find(": ");
+            fallo(ruta_blq_, f.linea, (de == std::string::npos ? m : m.substr(de + 2)) + n);
         } else if (f.num == ERR_USR_DATOS) {
             const std::string motivo =
                 o.hay_motivo ? explica(o.motivo, o.palabra, true) : std::string("a faulty line");
@@ -270,6 +277,22 @@ void Camino::camino(const Corrida& c) {
     if (!t.marca.empty()) {
         en(t.marca, 0, t.nota_marca);
         return;
+    }
+    for (const Testigo::Bloqueo& b : t.bloqueos) {
+        en(ruta_blq_, b.linea,
+           texto("port %d is guarded: %d failed answers within %d minutes lock a callsign out "
+                 "for %d minutes",
+                 puerto_, b.limite, b.ventana, b.minutos));
+        const Indicativo id;
+        if (b.hasta != 0) {
+            char fin[32];
+            fecha_hora(b.hasta, fin, sizeof fin);
+            linea(texto("%s is locked out of port %d until %s (talmir -unlock %s)", id.t, puerto_,
+                        fin, id.t));
+        } else {
+            linea(texto("%s is not locked out of port %d: %zu failed answers within the window",
+                        id.t, puerto_, b.fallos));
+        }
     }
     if (o.linea_puerto != 0) {
         en(ruta_cfg_, o.linea_puerto,
@@ -359,6 +382,7 @@ int Camino::ejecuta() {
     char ruta[RUTA_MAX];
     if (ruta_config(ruta, sizeof ruta, "config.prt")) ruta_cfg_ = ruta;
     if (ruta_config(ruta, sizeof ruta, "users.prt")) ruta_usr_ = ruta;
+    if (ruta_bloqueo(ruta, sizeof ruta)) ruta_blq_ = ruta;
 
     puerto_ = usuario.puerto;
     const Indicativo id;

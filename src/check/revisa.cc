@@ -64,6 +64,7 @@ int Revision::ejecuta() {
     if (!lee_config()) {
         lee_usuarios();
         inalcanzables();
+        revisa_bloqueo();
         revisa_trabajo();
         return REVISION_ILEGIBLE;
     }
@@ -72,6 +73,7 @@ int Revision::ejecuta() {
     textos_necesarios();
     tablas_necesarias();
     revisa_idiomas_fbb();
+    revisa_bloqueo();
     revisa_trabajo();
     if (r != REVISION_LIMPIA) return r;
     return inf_.errores() > 0 ? REVISION_ERRORES : REVISION_LIMPIA;

@@ -84,6 +84,7 @@ class Revision {
     void tablas_necesarias();
     void revisa_tabla(const std::string& ruta);
     void revisa_trabajo();
+    void revisa_bloqueo();
     void revisa_idiomas_fbb();
     const PuertoCfg* puerto_cfg(int puerto) const;
 

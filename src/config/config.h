@@ -128,6 +128,12 @@ struct Cabecera {
 // than 9 characters match nothing.
 Cabecera busca_cabecera(LectorLineas& lector, const char* ind_ssid, const char* ind, bool consola);
 int compara_indicativos(const char* ind1, const char* ind2);
+// A port name (upper-cased) among FBB's port descriptions: its number, 0 for
+// one that begins with "CONSOL", or why it has none. Nothing is reported.
+inline constexpr int PUERTO_SIN_FBB = -1;      // FBB's configuration unreadable
+inline constexpr int PUERTO_SIN_PORTSYS = -2;  // no port description file
+inline constexpr int PUERTO_DESCONOCIDO = -3;  // not among the descriptions
+int busca_puerto(const char* nombre, char* r_buf);
 int transf_prt(const char* puerto_usr_s, std::uint16_t linea, char* r_buf, int tipo);
 int transf_modo(const char* modo_s, std::uint16_t linea, char* r_buff, int tipo);
 

@@ -18,30 +18,33 @@ const char* const ident_modo2[14] = {
     "BBS",  "FLEXNET", "FORWARD",  "READONLY", "HOLD",   "FORWARD5", "GUEST",
 };
 
+int busca_puerto(const char* nombre, char* r_buf) {
+    if (empieza_por(nombre, "CONSOL")) return 0;
+    if (leido_portsys == 0) {
+        if (leido_init == 0 && lee_init(r_buf) != 1) return PUERTO_SIN_FBB;
+        if (!lee_portsys()) return PUERTO_SIN_PORTSYS;
+        leido_portsys = 1;
+    }
+    for (int i = 0; i < 10; ++i) {
+        if (desc_port[i][0] != '\0' && std::strcmp(desc_port[i], nombre) == 0) return i;
+    }
+    return PUERTO_DESCONOCIDO;
+}
+
 int transf_prt(const char* puerto_usr_s, std::uint16_t linea, char* r_buf, int tipo) {
-    if (empieza_por(puerto_usr_s, "CONSOL")) return 0;
     if (tipo != 0 &&
         (std::strcmp(puerto_usr_s, "TODOS") == 0 || std::strcmp(puerto_usr_s, "ALL") == 0)) {
         return TODOS_PUERTOS;
     }
-    const std::uint16_t num_error = tipo == 0 ? ERR_CFG_DATOS : ERR_USR_DATOS;
-    if (leido_portsys == 0) {
-        if (leido_init == 0 && lee_init(r_buf) != 1) {
-            avisa(hallazgo::sin_fbb, linea, puerto_usr_s);
-            return -1;
-        }
-        if (!lee_portsys()) {
-            avisa(hallazgo::sin_portsys, linea, puerto_usr_s);
-            error(num_error, linea, r_buf);
-            return -1;
-        }
-        leido_portsys = 1;
+    const int puerto = busca_puerto(puerto_usr_s, r_buf);
+    if (puerto >= 0) return puerto;
+    if (puerto == PUERTO_SIN_FBB) {
+        avisa(hallazgo::sin_fbb, linea, puerto_usr_s);
+        return -1;
     }
-    for (int i = 0; i < 10; ++i) {
-        if (desc_port[i][0] != '\0' && std::strcmp(desc_port[i], puerto_usr_s) == 0) return i;
-    }
-    avisa(hallazgo::puerto_desconocido, linea, puerto_usr_s);
-    error(num_error, linea, r_buf);
+    avisa(puerto == PUERTO_SIN_PORTSYS ? hallazgo::sin_portsys : hallazgo::puerto_desconocido,
+          linea, puerto_usr_s);
+    error(tipo == 0 ? ERR_CFG_DATOS : ERR_USR_DATOS, linea, r_buf);
     return -1;
 }
 

@@ -1,6 +1,7 @@
 // The file layer on the real file system, and the hand-over to the dry run.
 #include "driver/disco.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -86,9 +87,12 @@ int abre_anexo(const char* ruta, bool crea, bool* creado) {
 int crea_con_exclusivo(const char* ruta, std::string_view datos) {
     int fd = open(ruta, O_WRONLY | O_APPEND | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
     if (fd < 0) return errno == EEXIST ? 0 : -1;
-    escribe_todo(fd, datos.data(), datos.size());
-    close(fd);
-    return 1;
+    const bool escrito = escribe_todo(fd, datos.data(), datos.size());
+    const bool cerrado = close(fd) == 0;
+    if (escrito && cerrado) return 1;
+    // Never a torn file under the name: the next run makes it again.
+    unlink(ruta);
+    return -1;
 }
 
 }  // namespace
@@ -232,9 +236,9 @@ bool borra(const char* ruta) {
     return unlink(ruta) == 0;
 }
 
-int prt_mkdir(const char* filename) {
+int prt_mkdir(const char* filename, unsigned modo) {
     if (simulacion != nullptr) return simulacion->prt_mkdir(filename);
-    return mkdir(filename, 0777) == 0 ? 0 : -1;
+    return mkdir(filename, static_cast<mode_t>(modo)) == 0 ? 0 : -1;
 }
 
 bool renombra(const char* de, const char* a) {
@@ -360,6 +364,55 @@ int Tomado::toma(const char* ruta, std::string* contenido, int intentos) {
 bool Tomado::borra() {
     if (simulacion != nullptr) return simulacion->borra(ruta_.c_str());
     return fd_ >= 0 && unlink(ruta_.c_str()) == 0;
+}
+
+int lee_pequeno(const char* ruta, std::string* contenido, std::size_t max) {
+    contenido->clear();
+    Archivo f = Archivo::abre(ruta, "r");
+    if (!f) return existe(ruta) ? -1 : 0;
+    char trozo[1024];
+    for (;;) {
+        std::size_t n = std::fread(trozo, 1, sizeof trozo, f.get());
+        if (n > 0 && contenido->size() + n > max) {
+            contenido->clear();
+            return -1;
+        }
+        contenido->append(trozo, n);
+        if (n < sizeof trozo) break;
+    }
+    if (std::ferror(f.get()) != 0) {
+        contenido->clear();
+        return -1;
+    }
+    return 1;
+}
+
+bool nombres_dir(const char* dir, std::vector<std::string>* nombres) {
+    nombres->clear();
+    DIR* d = opendir(dir);
+    if (d == nullptr) return false;
+    while (const struct dirent* e = readdir(d)) {
+        if (std::strcmp(e->d_name, ".") == 0 || std::strcmp(e->d_name, "..") == 0) continue;
+        nombres->emplace_back(e->d_name);
+    }
+    closedir(d);
+    return true;
+}
+
+Turno::~Turno() {
+    cierra_fd(&fd_);
+}
+
+bool Turno::toma(const char* dir) {
+    cierra_fd(&fd_);
+    if (simulacion != nullptr) return true;
+    fd_ = open(dir, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd_ < 0) return false;
+    if (bloquea(fd_, LOCK_EX) != 0) {
+        cierra_fd(&fd_);
+        return false;
+    }
+    return true;
 }
 
 bool escribe_todo(int fd, const void* datos, std::size_t n) {

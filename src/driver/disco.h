@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace talmir {
 
@@ -77,9 +78,9 @@ bool reemplaza(const char* ruta, std::string_view datos);
 bool reescribe(const char* ruta, std::string_view datos);
 // Removes the file: true when this call removed it.
 bool borra(const char* ruta);
-// mkdir with mode 0777, one level: 0 made, -1 failure (errno EEXIST when
-// something stands there already).
-int prt_mkdir(const char* filename);
+// mkdir with the given mode, one level: 0 made, -1 failure (errno EEXIST
+// when something stands there already).
+int prt_mkdir(const char* filename, unsigned modo = 0777);
 // Renames the file: true on success.
 bool renombra(const char* de, const char* a);
 
@@ -136,6 +137,31 @@ class Tomado {
    private:
     int fd_ = -1;
     std::string ruta_;
+};
+
+// Reads a whole small file: 1 read, 0 no file, -1 a reading error or a file
+// of more than max bytes (*contenido then holds nothing).
+int lee_pequeno(const char* ruta, std::string* contenido, std::size_t max);
+
+// The names in a directory, "." and ".." left out, in no order. False when
+// it cannot be read.
+bool nombres_dir(const char* dir, std::vector<std::string>* nombres);
+
+// A directory held alone (flock LOCK_EX on the directory itself) while the
+// object lives: the runs that read, change and replace the files in it take
+// turns, so that none is lost between a reading and a replacement. A
+// directory that cannot be opened is not held (toma gives false). Nothing is
+// held in a dry run, which has no other runs.
+class Turno {
+   public:
+    Turno() = default;
+    Turno(const Turno&) = delete;
+    Turno& operator=(const Turno&) = delete;
+    ~Turno();
+    bool toma(const char* dir);
+
+   private:
+    int fd_ = -1;
 };
 
 // Writes all of the bytes to an open descriptor (standard output, standard

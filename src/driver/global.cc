@@ -19,6 +19,8 @@ constexpr INFBBSS kInfbbsInicial = {
 
 struct tm hor_tm;
 
+constexpr char kFormatoHora[] = "%X %d-%m-%Y";
+
 }  // namespace
 
 USRS usuario;
@@ -29,6 +31,7 @@ char version[6];
 char hor[26];
 char* const hora = hor;
 struct tm* hor_fch = &hor_tm;
+std::time_t instante;
 char cabprt[47];
 std::uint8_t valor_salida;
 
@@ -41,7 +44,16 @@ std::uint8_t ya_bloqueado;
 std::uint8_t leyendo_cfg;
 std::uint8_t en_respaldo;
 
+void fecha_hora(std::time_t t, char* buf, std::size_t size) {
+    struct tm tm;
+    if (size == 0) return;
+    if (localtime_r(&t, &tm) == nullptr || std::strftime(buf, size, kFormatoHora, &tm) == 0) {
+        buf[0] = '\0';
+    }
+}
+
 void inicia_globales(std::time_t ahora) {
+    instante = ahora;
     // "4.1", the beta sign of code page 437, "2".
     version[0] = '4';
     version[1] = '.';
@@ -52,7 +64,7 @@ void inicia_globales(std::time_t ahora) {
 
     if (localtime_r(&ahora, &hor_tm) == nullptr) std::memset(&hor_tm, 0, sizeof hor_tm);
     hor_fch = &hor_tm;
-    if (std::strftime(hor, 25, "%X %d-%m-%Y", hor_fch) == 0) hor[0] = '\0';
+    if (std::strftime(hor, 25, kFormatoHora, hor_fch) == 0) hor[0] = '\0';
     formatea(cabprt, sizeof cabprt, "[TALMIR v%s] - %s", version, hora);
 }
 

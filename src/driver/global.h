@@ -118,6 +118,8 @@ extern char version[6];
 extern char hor[26];
 extern char* const hora;
 extern struct tm* hor_fch;
+// The run's one reading of the clock, from which hor and hor_fch are made.
+extern std::time_t instante;
 extern char cabprt[47];
 extern std::uint8_t valor_salida;
 
@@ -135,7 +137,11 @@ extern std::uint8_t leyendo_cfg;
 // that a default mode leading back to a fall-back ends instead of looping.
 extern std::uint8_t en_respaldo;
 
-// Composes version, hor, hor_fch and cabprt from one reading of the clock.
+// A moment as the program writes it: "hh:mm:ss dd-mm-yyyy" in local time
+// (empty when it cannot be told).
+void fecha_hora(std::time_t t, char* buf, std::size_t size);
+// Composes instante, version, hor, hor_fch and cabprt from one reading of
+// the clock.
 void inicia_globales(std::time_t ahora);
 // Puts every global back to its start-of-run value (used by the tests, which
 // run many "runs" in one process).

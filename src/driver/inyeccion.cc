@@ -11,6 +11,7 @@
 #include <cstring>
 #include <string_view>
 
+#include "auth/bloqueos.h"
 #include "auth/password.h"
 #include "auth/resp.h"
 #include "config/config.h"
@@ -165,6 +166,9 @@ void rechaza_inyeccion(char* r_buf) {
     if (ruta_reto(ruta, sizeof ruta)) borra(ruta);
     if (leido_cfg == 0) lee_cfg(r_buf);
     error(ERR_INYECCION, 0, r_buf);
+    // No second try: on a guarded port the callsign is locked out at once.
+    const REGLA_BLOQUEO regla = regla_estacion(r_buf);
+    (void)cuenta_fallos(regla, regla.fallos, true, r_buf);
     if (cfg.log_nopas) lognopas();
     deniega(r_buf);
 }

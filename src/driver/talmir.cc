@@ -6,7 +6,9 @@
 #include <csignal>
 #include <cstring>
 #include <ctime>
+#include <string>
 
+#include "auth/bloqueos.h"
 #include "auth/forward.h"
 #include "auth/resp.h"
 #include "config/config.h"
@@ -103,6 +105,17 @@ void cmd_directo(const char* argv1, const char* argv2, char* r_buf) {
         estado_filtro(1);
     } else if (strcasecmp(argv1, "-off") == 0) {
         estado_filtro(0);
+    } else if (strcasecmp(argv1, "-locks") == 0 || strcasecmp(argv1, "-unlock") == 0) {
+        // The banner first, then the report.
+        sin_arg(r_buf);
+        std::string informe;
+        if (strcasecmp(argv1, "-locks") == 0) {
+            lista_bloqueos(&informe);
+        } else {
+            desbloquea(argv2, &informe);
+        }
+        escribe_todo(STDOUT_FILENO, informe.data(), informe.size());
+        return;
     } else if (strcasecmp(argv1, "-pnormal") == 0 || strcasecmp(argv1, "-pbbs") == 0) {
         if (argv2[0] != '#') {
             auto puerto = static_cast<std::uint8_t>(a_numero(argv2));
@@ -147,6 +160,11 @@ int corre_estacion(int argc, char** argv, char* r_buf) {
         }
         if ((usuario.mascara & (FLAG_SYSOP | FLAG_BBS)) == 0 && puerto_cerrado() != 0) {
             return SALIDA_DESCONECTA;
+        }
+        // A locked-out station is neither challenged nor looked up.
+        if (bloqueado_hasta(regla_estacion(r_buf)) != 0) {
+            rechaza_bloqueado(r_buf);
+            return valor_salida;
         }
         prim_llamd(r_buf);
     }

@@ -29,6 +29,13 @@ void testigo_marca(const char* ruta, const char* nota) {
     testigo->nota_marca = nota;
 }
 
+void testigo_bloqueo(std::uint16_t linea, int limite, int ventana, int minutos, std::time_t hasta,
+                     std::size_t fallos) {
+    if (testigo != nullptr) {
+        testigo->bloqueos.push_back({linea, limite, ventana, minutos, hasta, fallos});
+    }
+}
+
 void testigo_error(std::uint16_t num, std::uint16_t linea, const char* mensaje) {
     if (testigo == nullptr) return;
     testigo->fallos.push_back({num, linea, mensaje, std::move(testigo->faltan)});

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <ctime>
 #include <string>
 #include <vector>
 
@@ -26,11 +27,21 @@ struct Testigo {
         std::uint8_t modo;
         bool respaldo;  // the port's default mode, after a fault
     };
+    // The lockout of the station's port, as the run found it.
+    struct Bloqueo {
+        std::uint16_t linea;  // of "bloqueo.prt"
+        int limite;           // failures within
+        int ventana;          // these minutes lock out for
+        int minutos;          // these
+        std::time_t hasta;    // the lock in force ends then; 0: none
+        std::size_t fallos;   // the failures within the window
+    };
     std::vector<Decision> decisiones;  // each mode carried out, in order
     std::vector<std::string> leidos;   // the texts and tables that opened, in order
     std::vector<std::string> faltan;   // looked for in vain since the last error
     std::vector<Texto> enviados;
     std::vector<Fallo> fallos;
+    std::vector<Bloqueo> bloqueos;
     // The marker that ended the run before any reading, and what it means.
     std::string marca;
     std::string nota_marca;
@@ -44,6 +55,8 @@ void testigo_modo(std::uint8_t modo, bool respaldo);
 void testigo_busca(const char* ruta, bool abierto);
 void testigo_envia(const char* ruta, std::size_t desde, std::size_t hasta);
 void testigo_marca(const char* ruta, const char* nota);
+void testigo_bloqueo(std::uint16_t linea, int limite, int ventana, int minutos, std::time_t hasta,
+                     std::size_t fallos);
 void testigo_error(std::uint16_t num, std::uint16_t linea, const char* mensaje);
 
 }  // namespace talmir

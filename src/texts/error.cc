@@ -7,6 +7,7 @@
 #include <cstring>
 #include <string>
 
+#include "auth/bloqueos.h"
 #include "config/config.h"
 #include "driver/acceso.h"
 #include "driver/disco.h"
@@ -73,6 +74,14 @@ void compone_mensaje(std::uint16_t num_error, std::uint16_t linea, char* mensaje
             formatea(mensaje, size,
                      "Shell syntax in the station's line, run by FBB's shell before talmir: %s",
                      linea_inyectada);
+            break;
+        case ERR_BLOQUEO:
+            // In English too, as the checker says it.
+            if (linea != 0) {
+                formatea(mensaje, size, "%s:%u: %s", BLOQUEO_PRT, linea, falta_bloqueo);
+            } else {
+                formatea(mensaje, size, "%s: %s", BLOQUEO_PRT, falta_bloqueo);
+            }
             break;
         default:
             copia(mensaje, size, lenguaje[11]);
@@ -146,6 +155,9 @@ void fija_salida(std::uint16_t num_error, char* r_buf) {
         case ERR_EXCLUIDO:
         case ERR_INYECCION:
             valor_salida = SALIDA_DESCONECTA;
+            break;
+        case ERR_BLOQUEO:
+            // The station's outcome stays as it was.
             break;
         case ERR_TABLA:
         case ERR_USR_DATOS:

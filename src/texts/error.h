@@ -21,6 +21,8 @@ inline constexpr std::uint16_t ERR_EXCLUIDO = 11;  // no exclusion text though t
 inline constexpr std::uint16_t ERR_MEMORIA = 13;   // raised by no part
 // A station's line that FBB's shell ran as shell syntax (driver/inyeccion.h).
 inline constexpr std::uint16_t ERR_INYECCION = 14;
+// A faulty line of "bloqueo.prt" (config/bloqueo.h): the other lines apply.
+inline constexpr std::uint16_t ERR_BLOQUEO = 15;
 
 void error(std::uint16_t num_error, std::uint16_t linea, char* r_buf);
 // A listener that takes every error in place of the error routine, which then
