@@ -54,6 +54,8 @@ casos=(
     "respuesta|10|N9XYZ-0 1 0 0 1234 1 @RESPUESTA@|0|300000|1.1|Its right answer (verification, introduction text, connection log)"
     "md|10|N8MD-0 0 0 0 1235 1|1|350000|1.1|MD challenge (MD2 + MD5)"
     "digest|10|N8MD-0 1 0 0 1235 1 @DIGEST@|0|350000|1.1|Digest answer"
+    "fallo|10|N9XYZ-0 1 0 0 1234 1 nada|1|300000|1.1|A wrong answer on a guarded port (failure counted, challenged again)"
+    "bloqueado|10|N7LCK-0 0 0 0 77 4|2|150000|1.0|First call of a station locked out of its port"
     "ausente10k|10000|EA8ZZZ-0 0 0 0 99 0|0|10000000|1.5|First call, 10,000 blocks, station absent (all passes)"
     "ausente100k|100000|EA8ZZZ-0 0 0 0 99 0|0|100000000|5|First call, 100,000 blocks, station absent"
 )
@@ -257,6 +259,12 @@ Type H for help, L to list the new messages, B to leave.
 Please keep your messages short on the VHF port.
 EOF
     printf 'Access to this port is restricted.\n' >"$work/info.prt"
+    # The lockout guards the VHF and Telnet ports; N7LCK is locked out of
+    # the Telnet port until 2100.
+    printf '# Lockout (benchmark)\n1 5 15 60\n4 3 15 60\n' >"$work/bloqueo.prt"
+    mkdir -m 0700 -p "$work/bloqueos"
+    printf '4 4102444800\n' >"$work/bloqueos/N7LCK"
+    printf 'This callsign is locked out of this port for a while.\n' >"$work/bloqueado.prt"
     usuarios "$2" "$work/users.prt"
 }
 
@@ -342,6 +350,11 @@ for c in "${casos[@]}"; do
         # removed the last one): each timed run begins without one.
         normal) borra=var/ax25/fbb/talmir/N9XYZ0.tmp ;;
         md) borra=var/ax25/fbb/talmir/N8MD0.tmp ;;
+        # Each wrong answer meets the same state: one failure, no lock.
+        fallo)
+            copia=N9XYZ0.tmp.guardado:var/ax25/fbb/talmir/N9XYZ0.tmp
+            borra=var/ax25/fbb/talmir/bloqueos/N9XYZ
+            ;;
         respuesta)
             respuesta=$(head -n 1 "$root/N9XYZ0.tmp.guardado" 2>/dev/null | awk '{ print $1 }')
             args=${args/@RESPUESTA@/${respuesta:-XXXXX}}
