@@ -10,7 +10,7 @@ endif()
 find_program(TALMIR_GZIP gzip)
 mark_as_advanced(TALMIR_GZIP)
 set(talmir_paginas doc/talmir.8 doc/talmir-check.8 doc/talmir-sim.1 doc/config.prt.5
-                   doc/users.prt.5)
+                   doc/users.prt.5 doc/bloqueo.prt.5)
 set(talmir_paginas_gz)
 foreach(pagina IN LISTS talmir_paginas)
   if(NOT EXISTS "${CMAKE_SOURCE_DIR}/${pagina}")

@@ -32,7 +32,8 @@ endif()
 foreach(f usr/sbin/talmir usr/bin/talmir-sim usr/bin/talmir-check usr/share/man/man8/talmir.8${gz}
           usr/share/man/man8/talmir-check.8${gz}
           usr/share/man/man1/talmir-sim.1${gz} usr/share/man/man5/config.prt.5${gz}
-          usr/share/man/man5/users.prt.5${gz} usr/share/doc/talmir/examples/config.prt
+          usr/share/man/man5/users.prt.5${gz} usr/share/man/man5/bloqueo.prt.5${gz}
+          usr/share/doc/talmir/examples/config.prt usr/share/doc/talmir/examples/bloqueo.prt
           usr/share/doc/talmir/examples/users.prt)
   if(NOT EXISTS "${DEST}/${f}")
     message(FATAL_ERROR "not installed: ${f}")

@@ -67,6 +67,7 @@ contiene -rw-r--r-- /usr/share/man/man8/talmir.8.gz
 contiene -rw-r--r-- /usr/share/man/man1/talmir-sim.1.gz
 contiene -rw-r--r-- /usr/share/man/man5/config.prt.5.gz
 contiene -rw-r--r-- /usr/share/man/man5/users.prt.5.gz
+contiene -rw-r--r-- /usr/share/man/man5/bloqueo.prt.5.gz
 contiene -rw-r--r-- /usr/share/doc/talmir/examples/config.prt
 contiene -rw-r--r-- /usr/share/doc/talmir/examples/users.prt
 contiene -rw-r--r-- /etc/ax25/fbb/talmir/config.prt
