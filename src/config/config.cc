@@ -187,33 +187,21 @@ bool es_modo_defecto(int modo) {
 // A port line: 1 when it is the station's port, 0 when not, -1 after a
 // translation error (reported), DATOS_MAL on faulty data.
 int linea_puerto(const char* linea, std::uint16_t num, char* r_buf, int* puerto_leido) {
-    char wpuerto[PALABRA_MAX + 1];
-    char wmodo[PALABRA_MAX + 1];
+    PalabrasPuerto w;
     const char* p = linea;
-    std::size_t np = lee_palabra(&p, wpuerto, sizeof wpuerto);
-    std::size_t nm = lee_palabra(&p, wmodo, sizeof wmodo);
-    if (np == 0 || nm == 0 || np > PALABRA_MAX || nm > PALABRA_MAX) {
-        if (np == 0 || nm == 0) {
-            avisa(hallazgo::pocas_palabras, num, nullptr);
-        } else {
-            avisa(hallazgo::palabra_larga, num, np > PALABRA_MAX ? wpuerto : wmodo);
-        }
-        return DATOS_MAL;
-    }
-    strupr(wpuerto);
-    strupr(wmodo);
-    int puerto = np <= 2 ? numero_corto(wpuerto) : transf_prt(wpuerto, num, r_buf, 0);
+    if (lee_puerto_modo(&p, &w, num, false) != 1) return DATOS_MAL;
+    int puerto = w.np <= 2 ? numero_corto(w.puerto) : transf_prt(w.puerto, num, r_buf, 0);
     if (puerto == -1) return -1;
     if (puerto_leido != nullptr) *puerto_leido = puerto;
-    int modo = nm <= 2 ? numero_corto(wmodo) : transf_modo(wmodo, num, r_buf, 0);
+    int modo = numero_modo(w, num, r_buf, 0);
     if (modo == -1) return -1;
     cfg.modo_def = static_cast<std::int8_t>(modo);
     if (!es_modo_defecto(modo)) {
-        avisa(hallazgo::modo_no_defecto, num, wmodo);
+        avisa(hallazgo::modo_no_defecto, num, w.modo);
         return DATOS_MAL;
     }
     if (puerto != usuario.puerto) return 0;
-    avisa(hallazgo::puerto_elegido, num, wpuerto);
+    avisa(hallazgo::puerto_elegido, num, w.puerto);
     return 1;
 }
 

@@ -10,6 +10,27 @@ void avisa(hallazgo que, std::uint16_t linea, const char* palabra) {
     if (oyente_config != nullptr) oyente_config(que, linea, palabra);
 }
 
+int lee_puerto_modo(const char** p, PalabrasPuerto* w, std::uint16_t num, bool fin_de_bloque) {
+    w->np = lee_palabra(p, w->puerto, sizeof w->puerto);
+    if (fin_de_bloque && w->np > 0 && w->puerto[0] == '-') return 0;
+    w->nm = lee_palabra(p, w->modo, sizeof w->modo);
+    if (w->np == 0 || w->nm == 0) {
+        avisa(hallazgo::pocas_palabras, num, nullptr);
+        return -1;
+    }
+    if (w->np > PALABRA_MAX || w->nm > PALABRA_MAX) {
+        avisa(hallazgo::palabra_larga, num, w->np > PALABRA_MAX ? w->puerto : w->modo);
+        return -1;
+    }
+    strupr(w->puerto);
+    strupr(w->modo);
+    return 1;
+}
+
+int numero_modo(const PalabrasPuerto& w, std::uint16_t num, char* r_buf, int tipo) {
+    return w.nm <= 2 ? numero_corto(w.modo) : transf_modo(w.modo, num, r_buf, tipo);
+}
+
 int numero_corto(const char* palabra) {
     int v = 0;
     for (int i = 0; i < 2 && es_digito(palabra[i]); ++i) v = v * 10 + (palabra[i] - '0');

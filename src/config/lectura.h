@@ -24,6 +24,24 @@ inline bool empieza_por(const char* texto, const char* prefijo) {
     return std::strncmp(texto, prefijo, std::strlen(prefijo)) == 0;
 }
 
+// The two words that begin a port line of "config.prt" or "users.prt",
+// upper-cased, with their full lengths.
+struct PalabrasPuerto {
+    char puerto[PALABRA_MAX + 1];
+    char modo[PALABRA_MAX + 1];
+    std::size_t np;
+    std::size_t nm;
+};
+// Reads them from *p (left after the mode word): 1 read; 0 an end line, a
+// first word that begins with "-" (only when fin_de_bloque); -1 a faulty
+// line (a word missing or longer than PALABRA_MAX), told to the listener and
+// left to the caller to report.
+int lee_puerto_modo(const char** p, PalabrasPuerto* w, std::uint16_t num, bool fin_de_bloque);
+// The number of the mode word: its leading digits when it holds one or two
+// characters, else its keyword's (-1 after the fault reported as tipo says:
+// 0 config.prt, 1 users.prt).
+int numero_modo(const PalabrasPuerto& w, std::uint16_t num, char* r_buf, int tipo);
+
 // The leading digits of a port or mode word of one or two characters; 0 when
 // there are none.
 int numero_corto(const char* palabra);

@@ -237,32 +237,23 @@ bool necesita_password(int modo) {
 }
 
 int linea_usr(const char* linea, std::uint16_t num, char* r_buf, LINEAUSRS* l) {
-    char wpuerto[PALABRA_MAX + 1];
-    char wmodo[PALABRA_MAX + 1];
+    PalabrasPuerto w;
     const char* p = linea;
-    std::size_t np = lee_palabra(&p, wpuerto, sizeof wpuerto);
-    if (np > 0 && wpuerto[0] == '-') return 0;
-    std::size_t nm = lee_palabra(&p, wmodo, sizeof wmodo);
-    if (np == 0 || nm == 0 || np > PALABRA_MAX || nm > PALABRA_MAX) {
-        if (np == 0 || nm == 0) {
-            avisa(hallazgo::pocas_palabras, num, nullptr);
-        } else {
-            avisa(hallazgo::palabra_larga, num, np > PALABRA_MAX ? wpuerto : wmodo);
-        }
+    const int leido = lee_puerto_modo(&p, &w, num, true);
+    if (leido == 0) return 0;
+    if (leido < 0) {
         error(ERR_USR_DATOS, num, r_buf);
         return -1;
     }
-    strupr(wpuerto);
-    strupr(wmodo);
-    if (np <= 2) {
-        l->puerto = numero_corto(wpuerto);
-        l->todos = wpuerto[0] == '*';
+    if (w.np <= 2) {
+        l->puerto = numero_corto(w.puerto);
+        l->todos = w.puerto[0] == '*';
     } else {
-        l->puerto = transf_prt(wpuerto, num, r_buf, 1);
+        l->puerto = transf_prt(w.puerto, num, r_buf, 1);
         if (l->puerto == -1) return -1;
         l->todos = l->puerto == TODOS_PUERTOS;
     }
-    l->modo = nm <= 2 ? numero_corto(wmodo) : transf_modo(wmodo, num, r_buf, 1);
+    l->modo = numero_modo(w, num, r_buf, 1);
     if (l->modo == -1) return -1;
     l->resto = p;
     return 1;
