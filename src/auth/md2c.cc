@@ -1,5 +1,6 @@
-// MD2 message digest (RFC 1319), with the incremental interface of the
-// reference implementation printed in the RFC.
+// MD2 message digest, written from the description of the algorithm in
+// RFC 1319 (its section 3), with an incremental interface: start, feed
+// pieces, finish.
 #include "auth/md2c.h"
 
 #include <cstring>
@@ -27,54 +28,30 @@ constexpr unsigned char PI_SUBST[256] = {
     102, 88,  208, 228, 166, 119, 114, 248, 235, 117, 75,  10,  49,  68,  80,  180, 143, 237, 31,
     26,  219, 153, 141, 51,  159, 17,  131, 20};
 
-// Padding: i bytes of value i, for i from 1 to 16.
-constexpr unsigned char PADDING[17][16] = {
-    {},
-    {1},
-    {2, 2},
-    {3, 3, 3},
-    {4, 4, 4, 4},
-    {5, 5, 5, 5, 5},
-    {6, 6, 6, 6, 6, 6},
-    {7, 7, 7, 7, 7, 7, 7},
-    {8, 8, 8, 8, 8, 8, 8, 8},
-    {9, 9, 9, 9, 9, 9, 9, 9, 9},
-    {10, 10, 10, 10, 10, 10, 10, 10, 10, 10},
-    {11, 11, 11, 11, 11, 11, 11, 11, 11, 11, 11},
-    {12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12, 12},
-    {13, 13, 13, 13, 13, 13, 13, 13, 13, 13, 13, 13, 13},
-    {14, 14, 14, 14, 14, 14, 14, 14, 14, 14, 14, 14, 14, 14},
-    {15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15, 15},
-    {16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16, 16}};
-
-// Digests the 16-byte block: updates the state and the checksum.
-void MD2Transform(unsigned char state[16], unsigned char checksum[16],
-                  const unsigned char block[16]) {
+// One block of 16 bytes: into the checksum (step 2 of the algorithm) and
+// into the state through the 48-byte buffer of state, block and their
+// exclusive or, stirred 18 times with the permutation (step 4).
+void bloque(MD2_CTX* ctx, const unsigned char* m) {
+    unsigned char l = ctx->checksum[15];
+    for (int j = 0; j < 16; ++j) {
+        ctx->checksum[j] = static_cast<unsigned char>(ctx->checksum[j] ^ PI_SUBST[m[j] ^ l]);
+        l = ctx->checksum[j];
+    }
     unsigned char x[48];
-
-    // The 48-byte block: state, the input block, and their exclusive or.
-    std::memcpy(x, state, 16);
-    std::memcpy(x + 16, block, 16);
-    for (unsigned i = 0; i < 16; i++) x[i + 32] = static_cast<unsigned char>(state[i] ^ block[i]);
-
-    // 18 rounds.
+    for (int j = 0; j < 16; ++j) {
+        x[j] = ctx->state[j];
+        x[16 + j] = m[j];
+        x[32 + j] = static_cast<unsigned char>(ctx->state[j] ^ m[j]);
+    }
     unsigned t = 0;
-    for (unsigned i = 0; i < 18; i++) {
-        for (unsigned j = 0; j < 48; j++) {
-            x[j] = static_cast<unsigned char>(x[j] ^ PI_SUBST[t]);
-            t = x[j];
+    for (unsigned vuelta = 0; vuelta < 18; ++vuelta) {
+        for (unsigned char& b : x) {
+            b = static_cast<unsigned char>(b ^ PI_SUBST[t]);
+            t = b;
         }
-        t = (t + i) & 0xff;
+        t = (t + vuelta) % 256;
     }
-    std::memcpy(state, x, 16);
-
-    // The checksum.
-    t = checksum[15];
-    for (unsigned i = 0; i < 16; i++) {
-        checksum[i] = static_cast<unsigned char>(checksum[i] ^ PI_SUBST[block[i] ^ t]);
-        t = checksum[i];
-    }
-
+    std::memcpy(ctx->state, x, 16);
     std::memset(x, 0, sizeof x);
 }
 
@@ -87,35 +64,40 @@ void MD2Init(MD2_CTX* context) {
 }
 
 void MD2Update(MD2_CTX* context, const unsigned char* input, unsigned int inputLen) {
-    // Bytes already waiting in the buffer.
-    unsigned index = context->count;
-    context->count = (index + inputLen) & 0xf;
-    unsigned partLen = 16 - index;
-
-    unsigned i = 0;
-    if (inputLen >= partLen) {
-        std::memcpy(context->buffer + index, input, partLen);
-        MD2Transform(context->state, context->checksum, context->buffer);
-        for (i = partLen; i + 15 < inputLen; i += 16)
-            MD2Transform(context->state, context->checksum, input + i);
-        index = 0;
+    std::size_t resto = inputLen;
+    while (resto > 0) {
+        const std::size_t hay = context->count;
+        if (hay == 0 && resto >= 16) {
+            bloque(context, input);
+            input += 16;
+            resto -= 16;
+            continue;
+        }
+        const std::size_t n = resto < 16 - hay ? resto : 16 - hay;
+        std::memcpy(context->buffer + hay, input, n);
+        input += n;
+        resto -= n;
+        context->count = static_cast<std::uint32_t>(hay + n);
+        if (context->count == 16) {
+            bloque(context, context->buffer);
+            context->count = 0;
+        }
     }
-    if (inputLen > i) std::memcpy(context->buffer + index, input + i, inputLen - i);
 }
 
 void MD2Final(unsigned char digest[16], MD2_CTX* context) {
-    unsigned index = context->count;
-    unsigned padLen = 16 - index;
-    MD2Update(context, PADDING[padLen], padLen);
-
-    // The checksum as the last block.
-    unsigned char checksum[16];
-    std::memcpy(checksum, context->checksum, 16);
-    MD2Update(context, checksum, 16);
-
+    // Step 1: n bytes of value n make the length a multiple of 16 (n from 1
+    // to 16); step 3: the checksum follows as the last block.
+    const auto n = static_cast<unsigned char>(16 - context->count);
+    unsigned char relleno[16];
+    std::memset(relleno, n, sizeof relleno);
+    MD2Update(context, relleno, n);
+    unsigned char suma[16];
+    std::memcpy(suma, context->checksum, 16);
+    MD2Update(context, suma, 16);
     std::memcpy(digest, context->state, 16);
     std::memset(context, 0, sizeof *context);
-    std::memset(checksum, 0, sizeof checksum);
+    std::memset(suma, 0, sizeof suma);
 }
 
 void md2_hex(const unsigned char* datos, std::size_t n, char hex[33]) {

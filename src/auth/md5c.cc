@@ -1,5 +1,6 @@
-// MD5 message digest (RFC 1321), with the incremental interface of the
-// reference implementation printed in the RFC.
+// MD5 message digest, written from the description of the algorithm in
+// RFC 1321 (its section 3), with an incremental interface: start, feed
+// pieces, finish.
 #include "auth/md5c.h"
 
 #include <cstring>
@@ -8,150 +9,75 @@ namespace talmir {
 
 namespace {
 
-constexpr unsigned S11 = 7, S12 = 12, S13 = 17, S14 = 22;
-constexpr unsigned S21 = 5, S22 = 9, S23 = 14, S24 = 20;
-constexpr unsigned S31 = 4, S32 = 11, S33 = 16, S34 = 23;
-constexpr unsigned S41 = 6, S42 = 10, S43 = 15, S44 = 21;
+// The 64 constants of the four rounds: the integer part of 2^32 times
+// abs(sin(i)) for i = 1 to 64, in the order they are used.
+constexpr std::uint32_t K[64] = {
+    0xd76aa478, 0xe8c7b756, 0x242070db, 0xc1bdceee, 0xf57c0faf, 0x4787c62a, 0xa8304613, 0xfd469501,
+    0x698098d8, 0x8b44f7af, 0xffff5bb1, 0x895cd7be, 0x6b901122, 0xfd987193, 0xa679438e, 0x49b40821,
+    0xf61e2562, 0xc040b340, 0x265e5a51, 0xe9b6c7aa, 0xd62f105d, 0x02441453, 0xd8a1e681, 0xe7d3fbc8,
+    0x21e1cde6, 0xc33707d6, 0xf4d50d87, 0x455a14ed, 0xa9e3e905, 0xfcefa3f8, 0x676f02d9, 0x8d2a4c8a,
+    0xfffa3942, 0x8771f681, 0x6d9d6122, 0xfde5380c, 0xa4beea44, 0x4bdecfa9, 0xf6bb4b60, 0xbebfbc70,
+    0x289b7ec6, 0xeaa127fa, 0xd4ef3085, 0x04881d05, 0xd9d4d039, 0xe6db99e5, 0x1fa27cf8, 0xc4ac5665,
+    0xf4292244, 0x432aff97, 0xab9423a7, 0xfc93a039, 0x655b59c3, 0x8f0ccc92, 0xffeff47d, 0x85845dd1,
+    0x6fa87e4f, 0xfe2ce6e0, 0xa3014314, 0x4e0811a1, 0xf7537e82, 0xbd3af235, 0x2ad7d2bb, 0xeb86d391,
+};
 
-constexpr unsigned char PADDING[64] = {0x80};
+// The left rotations: four per round, repeated over its sixteen steps.
+constexpr unsigned GIRO[4][4] = {{7, 12, 17, 22}, {5, 9, 14, 20}, {4, 11, 16, 23}, {6, 10, 15, 21}};
 
-using UINT4 = std::uint32_t;
-
-constexpr UINT4 F(UINT4 x, UINT4 y, UINT4 z) {
-    return (x & y) | (~x & z);
-}
-constexpr UINT4 G(UINT4 x, UINT4 y, UINT4 z) {
-    return (x & z) | (y & ~z);
-}
-constexpr UINT4 H(UINT4 x, UINT4 y, UINT4 z) {
-    return x ^ y ^ z;
-}
-constexpr UINT4 I(UINT4 x, UINT4 y, UINT4 z) {
-    return y ^ (x | ~z);
-}
-constexpr UINT4 ROTATE_LEFT(UINT4 x, unsigned n) {
+constexpr std::uint32_t rota(std::uint32_t x, unsigned n) {
     return (x << n) | (x >> (32 - n));
 }
 
-inline void FF(UINT4& a, UINT4 b, UINT4 c, UINT4 d, UINT4 x, unsigned s, UINT4 ac) {
-    a += F(b, c, d) + x + ac;
-    a = ROTATE_LEFT(a, s) + b;
-}
-inline void GG(UINT4& a, UINT4 b, UINT4 c, UINT4 d, UINT4 x, unsigned s, UINT4 ac) {
-    a += G(b, c, d) + x + ac;
-    a = ROTATE_LEFT(a, s) + b;
-}
-inline void HH(UINT4& a, UINT4 b, UINT4 c, UINT4 d, UINT4 x, unsigned s, UINT4 ac) {
-    a += H(b, c, d) + x + ac;
-    a = ROTATE_LEFT(a, s) + b;
-}
-inline void II(UINT4& a, UINT4 b, UINT4 c, UINT4 d, UINT4 x, unsigned s, UINT4 ac) {
-    a += I(b, c, d) + x + ac;
-    a = ROTATE_LEFT(a, s) + b;
+std::uint32_t palabra_le(const unsigned char* p) {
+    return static_cast<std::uint32_t>(p[0]) | (static_cast<std::uint32_t>(p[1]) << 8) |
+           (static_cast<std::uint32_t>(p[2]) << 16) | (static_cast<std::uint32_t>(p[3]) << 24);
 }
 
-// Words to bytes, least significant byte first; len is a multiple of 4.
-void Encode(unsigned char* output, const UINT4* input, unsigned len) {
-    for (unsigned i = 0, j = 0; j < len; i++, j += 4) {
-        output[j] = static_cast<unsigned char>(input[i] & 0xff);
-        output[j + 1] = static_cast<unsigned char>((input[i] >> 8) & 0xff);
-        output[j + 2] = static_cast<unsigned char>((input[i] >> 16) & 0xff);
-        output[j + 3] = static_cast<unsigned char>((input[i] >> 24) & 0xff);
+void pon_le(unsigned char* p, std::uint32_t v) {
+    for (int i = 0; i < 4; ++i) p[i] = static_cast<unsigned char>(v >> (8 * i));
+}
+
+// One block of 64 bytes into the state: four rounds of sixteen steps, each
+// round with its own function of b, c and d and its own order of the
+// block's sixteen words.
+void bloque(std::uint32_t estado[4], const unsigned char* p) {
+    std::uint32_t m[16];
+    for (std::size_t i = 0; i < 16; ++i) m[i] = palabra_le(p + 4 * i);
+    std::uint32_t a = estado[0], b = estado[1], c = estado[2], d = estado[3];
+    for (unsigned i = 0; i < 64; ++i) {
+        const unsigned ronda = i / 16;
+        std::uint32_t f = 0;
+        unsigned g = 0;
+        switch (ronda) {
+            case 0:
+                f = (b & c) | (~b & d);
+                g = i;
+                break;
+            case 1:
+                f = (b & d) | (c & ~d);
+                g = 5 * i + 1;
+                break;
+            case 2:
+                f = b ^ c ^ d;
+                g = 3 * i + 5;
+                break;
+            default:
+                f = c ^ (b | ~d);
+                g = 7 * i;
+                break;
+        }
+        const std::uint32_t nueva = b + rota(a + f + K[i] + m[g % 16], GIRO[ronda][i % 4]);
+        a = d;
+        d = c;
+        c = b;
+        b = nueva;
     }
-}
-
-// Bytes to words, least significant byte first; len is a multiple of 4.
-void Decode(UINT4* output, const unsigned char* input, unsigned len) {
-    for (unsigned i = 0, j = 0; j < len; i++, j += 4) {
-        output[i] = static_cast<UINT4>(input[j]) | (static_cast<UINT4>(input[j + 1]) << 8) |
-                    (static_cast<UINT4>(input[j + 2]) << 16) |
-                    (static_cast<UINT4>(input[j + 3]) << 24);
-    }
-}
-
-// Digests one 64-byte block into the state.
-void MD5Transform(UINT4 state[4], const unsigned char block[64]) {
-    UINT4 a = state[0], b = state[1], c = state[2], d = state[3], x[16];
-    Decode(x, block, 64);
-
-    // Round 1
-    FF(a, b, c, d, x[0], S11, 0xd76aa478);
-    FF(d, a, b, c, x[1], S12, 0xe8c7b756);
-    FF(c, d, a, b, x[2], S13, 0x242070db);
-    FF(b, c, d, a, x[3], S14, 0xc1bdceee);
-    FF(a, b, c, d, x[4], S11, 0xf57c0faf);
-    FF(d, a, b, c, x[5], S12, 0x4787c62a);
-    FF(c, d, a, b, x[6], S13, 0xa8304613);
-    FF(b, c, d, a, x[7], S14, 0xfd469501);
-    FF(a, b, c, d, x[8], S11, 0x698098d8);
-    FF(d, a, b, c, x[9], S12, 0x8b44f7af);
-    FF(c, d, a, b, x[10], S13, 0xffff5bb1);
-    FF(b, c, d, a, x[11], S14, 0x895cd7be);
-    FF(a, b, c, d, x[12], S11, 0x6b901122);
-    FF(d, a, b, c, x[13], S12, 0xfd987193);
-    FF(c, d, a, b, x[14], S13, 0xa679438e);
-    FF(b, c, d, a, x[15], S14, 0x49b40821);
-
-    // Round 2
-    GG(a, b, c, d, x[1], S21, 0xf61e2562);
-    GG(d, a, b, c, x[6], S22, 0xc040b340);
-    GG(c, d, a, b, x[11], S23, 0x265e5a51);
-    GG(b, c, d, a, x[0], S24, 0xe9b6c7aa);
-    GG(a, b, c, d, x[5], S21, 0xd62f105d);
-    GG(d, a, b, c, x[10], S22, 0x02441453);
-    GG(c, d, a, b, x[15], S23, 0xd8a1e681);
-    GG(b, c, d, a, x[4], S24, 0xe7d3fbc8);
-    GG(a, b, c, d, x[9], S21, 0x21e1cde6);
-    GG(d, a, b, c, x[14], S22, 0xc33707d6);
-    GG(c, d, a, b, x[3], S23, 0xf4d50d87);
-    GG(b, c, d, a, x[8], S24, 0x455a14ed);
-    GG(a, b, c, d, x[13], S21, 0xa9e3e905);
-    GG(d, a, b, c, x[2], S22, 0xfcefa3f8);
-    GG(c, d, a, b, x[7], S23, 0x676f02d9);
-    GG(b, c, d, a, x[12], S24, 0x8d2a4c8a);
-
-    // Round 3
-    HH(a, b, c, d, x[5], S31, 0xfffa3942);
-    HH(d, a, b, c, x[8], S32, 0x8771f681);
-    HH(c, d, a, b, x[11], S33, 0x6d9d6122);
-    HH(b, c, d, a, x[14], S34, 0xfde5380c);
-    HH(a, b, c, d, x[1], S31, 0xa4beea44);
-    HH(d, a, b, c, x[4], S32, 0x4bdecfa9);
-    HH(c, d, a, b, x[7], S33, 0xf6bb4b60);
-    HH(b, c, d, a, x[10], S34, 0xbebfbc70);
-    HH(a, b, c, d, x[13], S31, 0x289b7ec6);
-    HH(d, a, b, c, x[0], S32, 0xeaa127fa);
-    HH(c, d, a, b, x[3], S33, 0xd4ef3085);
-    HH(b, c, d, a, x[6], S34, 0x04881d05);
-    HH(a, b, c, d, x[9], S31, 0xd9d4d039);
-    HH(d, a, b, c, x[12], S32, 0xe6db99e5);
-    HH(c, d, a, b, x[15], S33, 0x1fa27cf8);
-    HH(b, c, d, a, x[2], S34, 0xc4ac5665);
-
-    // Round 4
-    II(a, b, c, d, x[0], S41, 0xf4292244);
-    II(d, a, b, c, x[7], S42, 0x432aff97);
-    II(c, d, a, b, x[14], S43, 0xab9423a7);
-    II(b, c, d, a, x[5], S44, 0xfc93a039);
-    II(a, b, c, d, x[12], S41, 0x655b59c3);
-    II(d, a, b, c, x[3], S42, 0x8f0ccc92);
-    II(c, d, a, b, x[10], S43, 0xffeff47d);
-    II(b, c, d, a, x[1], S44, 0x85845dd1);
-    II(a, b, c, d, x[8], S41, 0x6fa87e4f);
-    II(d, a, b, c, x[15], S42, 0xfe2ce6e0);
-    II(c, d, a, b, x[6], S43, 0xa3014314);
-    II(b, c, d, a, x[13], S44, 0x4e0811a1);
-    II(a, b, c, d, x[4], S41, 0xf7537e82);
-    II(d, a, b, c, x[11], S42, 0xbd3af235);
-    II(c, d, a, b, x[2], S43, 0x2ad7d2bb);
-    II(b, c, d, a, x[9], S44, 0xeb86d391);
-
-    state[0] += a;
-    state[1] += b;
-    state[2] += c;
-    state[3] += d;
-
-    std::memset(x, 0, sizeof x);
+    estado[0] += a;
+    estado[1] += b;
+    estado[2] += c;
+    estado[3] += d;
+    std::memset(m, 0, sizeof m);
 }
 
 }  // namespace
@@ -165,36 +91,45 @@ void MD5Init(MD5_CTX* context) {
 }
 
 void MD5Update(MD5_CTX* context, const unsigned char* input, unsigned int inputLen) {
-    // Bytes already waiting in the buffer, modulo 64.
-    unsigned index = (context->count[0] >> 3) & 0x3f;
+    // The bytes waiting in the buffer: the length so far, modulo 64.
+    std::size_t hay = (context->count[0] >> 3) & 0x3f;
+    const std::uint64_t bits =
+        ((static_cast<std::uint64_t>(context->count[1]) << 32) | context->count[0]) +
+        (static_cast<std::uint64_t>(inputLen) << 3);
+    context->count[0] = static_cast<std::uint32_t>(bits);
+    context->count[1] = static_cast<std::uint32_t>(bits >> 32);
 
-    // The length in bits, carried into the high word.
-    UINT4 bits = static_cast<UINT4>(inputLen) << 3;
-    if ((context->count[0] += bits) < bits) context->count[1]++;
-    context->count[1] += static_cast<UINT4>(inputLen) >> 29;
-
-    unsigned partLen = 64 - index;
-    unsigned i = 0;
-    if (inputLen >= partLen) {
-        std::memcpy(context->buffer + index, input, partLen);
-        MD5Transform(context->state, context->buffer);
-        for (i = partLen; i + 63 < inputLen; i += 64) MD5Transform(context->state, input + i);
-        index = 0;
+    std::size_t resto = inputLen;
+    while (resto > 0) {
+        if (hay == 0 && resto >= 64) {
+            bloque(context->state, input);
+            input += 64;
+            resto -= 64;
+            continue;
+        }
+        const std::size_t n = resto < 64 - hay ? resto : 64 - hay;
+        std::memcpy(context->buffer + hay, input, n);
+        hay += n;
+        input += n;
+        resto -= n;
+        if (hay == 64) {
+            bloque(context->state, context->buffer);
+            hay = 0;
+        }
     }
-    if (inputLen > i) std::memcpy(context->buffer + index, input + i, inputLen - i);
 }
 
 void MD5Final(unsigned char digest[16], MD5_CTX* context) {
-    unsigned char bits[8];
-    Encode(bits, context->count, 8);
-
-    // Pad out to 56 mod 64, then the length.
-    unsigned index = (context->count[0] >> 3) & 0x3f;
-    unsigned padLen = (index < 56) ? (56 - index) : (120 - index);
-    MD5Update(context, PADDING, padLen);
-    MD5Update(context, bits, 8);
-
-    Encode(digest, context->state, 16);
+    // The length in bits, as it was before the padding.
+    unsigned char largo[8];
+    pon_le(largo, context->count[0]);
+    pon_le(largo + 4, context->count[1]);
+    // A one bit, zeros up to 56 bytes modulo 64, then the length.
+    const std::size_t hay = (context->count[0] >> 3) & 0x3f;
+    unsigned char relleno[64] = {0x80};
+    MD5Update(context, relleno, static_cast<unsigned>(hay < 56 ? 56 - hay : 120 - hay));
+    MD5Update(context, largo, 8);
+    for (std::size_t i = 0; i < 4; ++i) pon_le(digest + 4 * i, context->state[i]);
     std::memset(context, 0, sizeof *context);
 }
 
