@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Install step: FBB runs "c_filter" in its filter directory; make it a
 # symbolic link to the installed program. TALMIR_PROGRAMA (the program's
 # installed path) and TALMIR_FILTRO (the filter directory) are set by the

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # The installation, included by the top CMakeLists.txt.
 # The filter in sbin (FBB runs it, as root on Debian), the sysop's tools in
 # bin, the manual pages (compressed, as Debian keeps them, when gzip is

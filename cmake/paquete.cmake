@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # The Debian package, built by CPack's DEB generator (tools/deb.sh builds it
 # with the settings below). Included by CMakeLists.txt after the install
 # rules.

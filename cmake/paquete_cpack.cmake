@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Read by cpack before it packs (CPACK_PROJECT_CONFIG_FILE): a .deb is built
 # only from a build that works with Debian's fbb as it is installed.
 if(CPACK_GENERATOR STREQUAL "DEB")

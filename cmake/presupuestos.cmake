@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # The instruction budgets of the benchmark's cases (tools/bench.sh --budget),
 # counted with callgrind on the program as it is released: optimized and
 # static, whatever the build type of the tests, its fixed paths under "."

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The argument vector, station mode and administrative mode: one argument a
 // line (FBB's shell never passes a line end inside an argument). The record
 // filled from a station's line keeps every field within its size, and the

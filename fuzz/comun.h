@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // What every fuzzing harness shares: a scratch root entered for each input,
 // the splitting of an input into parameters and file contents, and the
 // invariants that must hold after any reading or run, whatever the input.

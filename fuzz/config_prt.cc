@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // "config.prt". Parameters: the station's port. The rest is the file, read
 // with FBB's port descriptions of the examples (port names VHF, UHF, HF,
 // LINK) and the Spanish language file of the examples beside it. Reading the

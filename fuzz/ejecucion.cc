@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A whole run as FBB makes it: the input lays files into a scratch root and
 // names the arguments, then the program's entry runs there.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // FBB's "/etc/ax25/fbb.conf" (under the scratch root). The whole input is the
 // file. FBB's host record read from it keeps every field within its size and
 // is the same on a second reading; the key list gives every value of a key

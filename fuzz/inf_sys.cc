@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // FBB's user file "inf.sys" (fixed-size binary records) in FBB's data
 // directory. Parameters: the callsign looked for. The rest is the file. The
 // record copied out fits the buffer handed in (exactly the room the reader

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // FBB's older host configuration "init.srv", read from the current directory
 // when there is no fbb.conf. The whole input is the file. The host record
 // keeps every field within its size and is the same on a second reading.

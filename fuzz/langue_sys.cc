@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // FBB's language list "langue.sys" in FBB's system directory. Parameters:
 // the language number. The rest is the file. The name found fits its
 // 10-byte room (the buffer handed in is exactly that big) and is the same

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The sysop's language file, named on the first line of config.prt. The
 // whole input is the file. Every text of the table stays within its 81
 // bytes, the table is the built-in one unless the file holds exactly 29

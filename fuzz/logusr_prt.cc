@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // "logusr.prt": the stations whose connections get a log of their own.
 // Parameters: callsign, SSID, port. The rest is the file. The search answers
 // 0 or 1 and the same on a second reading; the connection log written from

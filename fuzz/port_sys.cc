@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // FBB's port description file ("port.sys" in FBB's system directory).
 // Parameters: the port word to translate, 1 for the users.prt flavour of the
 // translation (ALL and TODOS), and which of FBB's names the file bears

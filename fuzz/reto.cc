@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The challenge file "CALLn.tmp" as the verification of an answer reads it.
 // Parameters: callsign, SSID, call counter, attempts allowed, security
 // options, port. The rest: the station's typed line, then the challenge

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A TABLE station's day table "CALL.TBL" (or "CALLn.TBL" for one SSID) in
 // the working directory. Parameters: callsign, SSID, day of the month, the
 // port's default mode (the fall-back when the table has no line for the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // "users.prt" and the header match compara_indicativos. Parameters: callsign,
 // SSID, port, then two words for compara_indicativos. The rest is the file,
 // read with FBB's port descriptions of the examples. The block found and the

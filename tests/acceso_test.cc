@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A station's first call through the program: what each access mode prints,
 // the exit code FBB acts on, and how users.prt patterns pick the block.
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The random numbers of the challenges: their range, the failure of the
 // random source, and challenges of the same second through the program.
 #include "driver/azar.h"

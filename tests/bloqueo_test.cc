@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The lockout across connections, through the program as FBB runs it: the
 // failures of a callsign on a guarded port are counted over connections,
 // the limit locks it out, a locked station is told nothing, the sysops hear

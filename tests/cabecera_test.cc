@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The one reading of users.prt that finds the station's header gives exactly
 // what three passes over the table give: CALL-SSID first, then the bare
 // callsign, then (on the console) the first CONSOL header.

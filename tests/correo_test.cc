@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Mail import into FBB: the lock, the pending file and its moving.
 #include "texts/correo.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Whole dialogues as FBB drives them: a first call that challenges, then one
 // run per typed line with the counter raised, up to the verdict.
 #include <ctime>

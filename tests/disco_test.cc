@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The file layer: on disk, and in a dry run that changes nothing on disk but
 // records every change and shows the run its own changes when it reads.
 #include "driver/disco.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Scratch roots and runs of the program as FBB makes them.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Error reporting: "error.prt", the markers, the mail and the exit codes.
 #include "texts/error.h"
 

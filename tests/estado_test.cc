@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // State markers: the filter switch, closed ports, and markers that cannot be
 // changed.
 #include "driver/estado.h"

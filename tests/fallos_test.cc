@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Faults of the file system met by the program run as FBB runs it: a working
 // directory that is missing, read-only or a symbolic link loop, FBB's mail
 // directory missing, an import file that cannot be written, a full disk

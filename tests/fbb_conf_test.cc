@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // FBB's host configuration: fbb.conf's key list, lee_init and init.srv.
 #include "config/fbb_conf.h"
 

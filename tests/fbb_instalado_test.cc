@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The installed FBB that hands a station's line to its shell: warned of by
 // the configuration checker, from the daemon's marker and dpkg's version.
 #include "check/fbb_instalado.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Forward authentication between partner BBSs: the challenge and the answer.
 #include "auth/forward.h"
 

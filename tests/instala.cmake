@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-2.0-or-later
 # `cmake --install` into a scratch DESTDIR: the programs, the manual pages,
 # the examples and the c_filter link in FBB's filter directory; a filter that
 # is not a link is never overwritten. Run by CTest with -DBUILD=<build dir>

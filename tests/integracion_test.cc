@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Runs of the program that reach FBB's files: the error report and its mail,
 // the configuration's faults, FBB's configuration, and mail written by many
 // runs at once while FBB takes and drops its lock.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Texts sent to stations, the new-user notice and the welcome mail.
 #include "texts/intro.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A station's line that FBB's shell ran as shell syntax: recognised from the
 // command of the parent shell, refused, reported and mailed; the same words
 // quoted (as a patched FBB passes them), or run by anything but FBB's

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Language texts: the built-in table and the sysop's language file.
 #include "texts/lenguaje.h"
 

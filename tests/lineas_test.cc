@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The line readers whose details every reader of a file relies on.
 #include "driver/lineas.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Logs: exact header and entry bytes, connection log names, the per-callsign
 // table, concurrent writers and the mailing of the refusal logs.
 #include "texts/log.h"

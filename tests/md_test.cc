@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // MD2 and MD5 against the test suites of RFC 1319 and RFC 1321, and at the
 // padding boundaries of each.
 #include <gtest/gtest.h>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # The Debian package: builds it with tools/deb.sh in a build directory of its
 # own and inspects it with dpkg-deb (control fields, contents, the c_filter
 # link, the conffiles, the maintainer scripts, the manual pages, FBB's paths

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The challenge schemes: the exact bytes of every challenge file layout, the
 // challenge texts, the table lookup and the safe replacement of the file.
 #include "auth/password.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // What the program finds of the real FBB: its configuration named by FBBCONF,
 // LinFBB's port descriptions, and the inf.sys records of a 64-bit FBB.
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The scratch root of the tests and of the fuzzing harnesses: a fresh
 // directory standing for "/". Both build the program with "." in front of
 // every fixed path, so a run whose current directory is the root finds its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Judging of the answers: plain and digest answers, fresh challenges, the
 // final refusal and the restrictions of the security options.
 #include "auth/resp.h"

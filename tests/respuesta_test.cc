@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The response buffer never grows past its 1023 characters.
 #include "driver/respuesta.h"
 

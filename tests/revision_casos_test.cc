@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // talmir-check against the worlds of tests/check: each folder holds the files
 // of a scratch root and the report the checker must write there
 // (tests/check/README).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // talmir-check: the worlds that plain files cannot hold (removed files,
 // permissions, generated files, arguments and the environment), the faults
 // behind the filter's error numbers 3 to 11, and "what happens" against the

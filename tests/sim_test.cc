@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The FBB dialogue simulator: how it splits typed lines and answers
 // challenges, the arguments it gives each run, and whole dialogues with the
 // program.

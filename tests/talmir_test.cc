@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The program run as FBB runs it: arguments, the banner, the identification
 // line, the filter switch, closed ports, and what reaches standard output.
 #include <sys/stat.h>

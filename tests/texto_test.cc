@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The text helpers whose details every reader relies on.
 #include "driver/texto.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Texts to stations, the new-user mail, the logs and the sysop's command
 // line, through the program as FBB and the sysop run it.
 #include <ctime>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Installs the Debian package into THIS system as a sysop does, with
 # `apt-get install ./talmir_*.deb`, checks that it works there (the
 # programs, `man talmir`, FBB's c_filter link, the working directory and its

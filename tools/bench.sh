@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Benchmark of talmir: what one run costs the BBS. FBB freezes every channel
 # while its connection filter runs, once per line a station types, so the
 # wall time of one run is what every user of the BBS pays.
@@ -35,7 +36,7 @@ while [ $# -gt 0 ]; do
         --runs) runs=${2:?--runs needs a number}; shift 2 ;;
         --keep) keep=1; shift ;;
         --budget) budget_bin=${2:?--budget needs a program}; shift 2 ;;
-        -h|--help) awk 'NR > 1 && /^#/ { sub(/^# ?/, ""); print; next } NR > 1 { exit }' "$0"; exit 0 ;;
+        -h|--help) awk 'NR > 2 && /^#/ { sub(/^# ?/, ""); print; next } NR > 2 { exit }' "$0"; exit 0 ;;
         *) echo "bench.sh: unknown argument: $1" >&2; exit 2 ;;
     esac
 done

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Runs a command in a private mount namespace where /usr, /var and /etc are
 # overlays on scratch directories: whatever it installs or changes there is
 # gone when it ends, and the real system is left as it was. Root only; needs

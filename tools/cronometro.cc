@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // cronometro: wall time and peak memory of one program run, measured side by
 // side with a reference program (/bin/true) in the same session, so that the
 // ratio of the two holds on a machine whose speed varies from minute to

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Builds the Debian package of talmir: a Release build configured for
 # Debian's fbb (FBB's configuration in /etc/ax25/fbb/fbb.conf, the native
 # inf.sys layout, everything under /usr, the starter configuration in

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # talmir at work on a ready-made BBS: builds talmir and the FBB dialogue
 # simulator talmir-sim with the relative root "." (every run then works under
 # its current directory), lays out a scratch BBS with the files of examples/,

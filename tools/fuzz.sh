@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Builds the libFuzzer harnesses of fuzz/ (clang, ASan, UBSan) in build-fuzz/
 # and runs them.
 #
@@ -32,7 +33,7 @@ while (($#)); do
         --ci) ci=1 ;;
         -t) segundos=$2; shift ;;
         -j) trabajos=$2; shift ;;
-        -h|--help) sed -n '2,17p' "$0"; exit 0 ;;
+        -h|--help) sed -n '3,17p' "$0"; exit 0 ;;
         *) elegidos+=("$1") ;;
     esac
     shift

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Builds talmir and runs every test: the normal build (warnings are errors,
 # the Debian package built and inspected among its tests), the same suite
 # under AddressSanitizer and UndefinedBehaviorSanitizer, the clang-format

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Builds Debian's own fbb 7.011-2 with shell-quote-typed-line.patch added, as
 # the package fbb 7.011-2+talmir1: the source from the machine's Debian
 # archive (apt-get source, through a private deb-src entry; the system's apt

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-2.0-or-later
 # Installs the patched FBB package as a sysop does (apt-get install ./fbb_*.deb)
 # and checks that it is the one in place and runs: dpkg's version, the
 # quoting marker in /usr/sbin/xfbbd, xfbbd starting (and stopping at once on

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The lockout's state: "bloqueos/CALL" holds one line per port on which the
 // callsign has failed or is locked out,
 //   PORT UNTIL TIME...

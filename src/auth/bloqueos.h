@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The lockout across connections: the failures of each callsign on each
 // guarded port, and its locks, kept in the working directory's "bloqueos"
 // (one small file per callsign, without SSID), so that a station that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Challenge-response between partner BBSs.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // MD2 message digest, written from the description of the algorithm in
 // RFC 1319 (its section 3), with an incremental interface: start, feed
 // pieces, finish.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // MD2 message digest (RFC 1319).
 #pragma once
 

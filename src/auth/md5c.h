@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // MD5 message digest (RFC 1321).
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Judges a station's answer to the challenge waiting in its challenge file.
 #include "auth/resp.h"
 

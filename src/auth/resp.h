@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Judges a station's answer to a challenge.
 #pragma once
 

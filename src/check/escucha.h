@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // What the checker hears from the filter's own readers: the reason of a
 // fault, the errors the filter would report, and the lines that serve a
 // station. Installing it silences the error routine: nothing is written.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Whether the installed FBB runs the stations' lines through its shell:
 // LinFBB 7.0.11 (Debian's fbb 7.011-2) and older paste the typed line
 // unquoted into the shell command that runs the connection filter.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The FBB installed on the machine, as far as talmir's safety depends on it.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The checker's report: diagnostics in the style of compilers, "file:line:
 // error: message", collected from every reading and written sorted by file
 // and line.

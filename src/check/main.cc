@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // talmir-check: the configuration checker. It reads what the filter reads,
 // with the filter's own readers, and writes nothing.
 #include <cstdio>

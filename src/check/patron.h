@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Callsign patterns of "users.prt" as sets of texts, so that one pattern can
 // be found to catch every station another one would serve.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // What happens to one station on one port. The filter's own runs are made
 // in a dry run of the file layer and watched: the first call and, for a
 // challenge, a right answer and the last wrong one, each against the

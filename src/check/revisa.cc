@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The whole check. Each line of "config.prt" and "users.prt" goes through the
 // filter's own line handlers (linea_cfg, linea_usr, password_usr), so a line
 // that the filter takes is never reported and a line that it refuses always

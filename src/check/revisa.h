@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The configuration checker: every file the filter reads, read with the
 // filter's own readers, every fault reported.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // "bloqueo.prt": every line through the filter's own reader, each rule told
 // and each faulty line reported where it lies.
 #include <string>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // "config.prt", line by line through the filter's linea_cfg, and the
 // language file it names.
 #include <cerrno>

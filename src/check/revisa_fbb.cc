@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // FBB's configuration as the filter reads it (fbb.conf, else init.srv), and
 // the directory of its mail import.
 #include <sys/stat.h>

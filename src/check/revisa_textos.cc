@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The texts that the modes of the configuration send, the password tables
 // that TABLE lines need, and FBB's files for texts by language.
 #include <cerrno>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The working directory: writable, and what its files tell (password
 // tables, error markers, the filter switched off, closed ports).
 #include <dirent.h>

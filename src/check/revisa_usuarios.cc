@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // "users.prt", line by line through the filter's linea_usr and
 // password_usr, and the headers that no station can reach.
 #include <cerrno>

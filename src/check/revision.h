@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The checker's reading of the whole configuration, one reader for each
 // file: revisa_fbb.cc (FBB's configuration), revisa_config.cc ("config.prt"
 // and the language file), revisa_usuarios.cc ("users.prt" and the headers no

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // "bloqueo.prt": its lines, and the rule of a port.
 #include "config/bloqueo.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // "bloqueo.prt": the lockout across connections, port by port. Each line
 // that is not a comment reads "PORT FAILURES WINDOW LOCK": on that port, a
 // callsign that fails FAILURES times within WINDOW minutes is locked out for

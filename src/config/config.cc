@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // "config.prt": its fixed lines and port lines, and where it and
 // "users.prt" are found.
 #include "config/config.h"

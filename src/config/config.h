@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // "config.prt", "users.prt", port and mode words, FBB's host configuration.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // FBB's key/value configuration file (fbb.conf), held as a list of keys and
 // values for the time of one reading of FBB's host configuration, and its
 // fields read from that list.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // FBB's key/value configuration file (fbb.conf): held as a list of keys and
 // values, and its fields read into the host configuration.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // FBB's host files: the port descriptions (port.sys) and the host
 // configuration, from fbb.conf or else init.srv.
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // FBB's user file "inf.sys" and language list "langue.sys": the language
 // name of the connected station, used to pick texts from a subdirectory.
 #include "config/infsys.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // FBB's user file and language list: a station's language name.
 #pragma once
 

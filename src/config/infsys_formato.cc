@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The "inf.sys" layout of the FBB this build is for. Compiled once per
 // choice, like the fixed paths: TALMIR_INFSYS_LAYOUT is 1 for 32-bit data,
 // 2 for 64-bit longs, and 0 (native) for an FBB built for this machine.

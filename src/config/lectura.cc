@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Small reading helpers shared by the readers of src/config.
 #include "config/lectura.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Small reading helpers shared by the readers of src/config: words and
 // integers of a line, the listener's call, and the scanf-like field takers of
 // FBB's host files. Internal to src/config (the character classes are in

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The port and mode words of "config.prt" and "users.prt", translated to
 // their numbers.
 #include <cstring>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // "users.prt": the search of the station's header and the reading of its
 // block, line by line.
 #include <cstring>

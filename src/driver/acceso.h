@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Access decision on a station's first call, and the handlers of the modes
 // that are carried out here.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The random numbers of the challenges. The default build draws them from
 // the kernel's random source, uniform over each range, so that two challenges
 // of the same second are independent. The clock build (TALMIR_RANDOM=clock)

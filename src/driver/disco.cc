@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The file layer on the real file system, and the hand-over to the dry run.
 #include "driver/disco.h"
 

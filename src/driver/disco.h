@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The file layer: every file the program opens, and every write, removal,
 // rename, link and directory it makes, goes through here. In a dry run
 // (simulacion set) nothing is written, removed or renamed: each change is

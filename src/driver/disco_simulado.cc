@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The dry run of the file layer.
 #include "driver/disco_simulado.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The dry run of the file layer: what a run would have written, removed,
 // renamed and mailed, recorded in place of doing it, with the files as the
 // run would have left them for its own later readings.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Standing state in empty marker files of the working directory: the
 // filter-off marker "talmir.sta" and one closed-port marker per port.
 #include "driver/estado.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Standing state kept in marker files: the filter switch and closed ports.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The run-wide records and values. Everything here is plain data with static
 // storage: nothing runs before main, and every run starts from these values.
 #pragma once

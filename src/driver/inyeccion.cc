@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Recognises a station's line that FBB's shell ran as shell syntax, from the
 // command of the run's parent shell, and refuses the station.
 #include "driver/inyeccion.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // A station's line that reached FBB's shell as shell syntax. LinFBB 7.0.11
 // pastes the typed line unquoted into the command it hands to /bin/sh:
 //   cd <fdir> ; ./c_filter CALL-SSID level flags new record port <line>

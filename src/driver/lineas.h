@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Text files read line by line: lee_linea for the small ones, LectorLineas
 // for the ones that may be large (the user table), and lee_palabra for the
 // words of a line.

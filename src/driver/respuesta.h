@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The response buffer: the text sent back to FBB, built by appending to it
 // and never longer than its 1023 characters (RBUF_SIZE, driver/global.h).
 #pragma once

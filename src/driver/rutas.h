@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Every fixed path of the program, in one place. The build puts the CMake
 // variable TALMIR_ROOT in front of each of them; a default build uses the
 // paths exactly as they stand. Paths read from FBB's own files are used as

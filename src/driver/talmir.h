@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Entry and run driver: the three kinds of invocation, the station record
 // from FBB's arguments, the banner and the sysop's command line.
 #pragma once

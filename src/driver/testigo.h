@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // What one run did, for whoever watches it (talmir-check): the modes it
 // carried out, the texts it looked for and sent, the errors it reported.
 // Nobody watches the filter itself: then each hook costs one test.

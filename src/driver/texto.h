@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Texts: the character classes every reader shares, upper-casing, numbers,
 // and the bounded copy and formatting through which every text is built.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // talmir-sim: plays FBB's part in one connection, so that a sysop, a person
 // or a test can see what a station sees and answer as it would. Each run of talmir gets the
 // arguments FBB gives its connection filter (CALL-SSID, call counter, user

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // talmir-sim's command line: the options, their checks, and the talmir
 // that runs when none is named.
 #include "sim/opciones.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // talmir-sim's command line: what each run of it is asked to do.
 #pragma once
 

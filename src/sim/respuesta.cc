@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // How the station answers: the shell's split of a typed line, the answer to
 // each challenge, and the typed lines themselves.
 #include "sim/respuesta.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The parts of talmir-sim, the FBB dialogue simulator, that need no process: how FBB's
 // shell turns a typed line into arguments, how a station that knows its
 // password answers the challenge that talmir printed, and how the station's

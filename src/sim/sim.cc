@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The simulator: each run of talmir as FBB makes it, what the station sees,
 // and the station's answers passed on.
 #include "sim/sim.h"

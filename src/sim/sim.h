@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The simulator itself: runs talmir as FBB runs its connection filter and
 // carries the dialogue between it and the station.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Mail into FBB: messages are gathered in memory and appended in one write to
 // FBB's import file under FBB's lock, or to the pending file "mail.prt" while
 // someone else holds the lock. A later run moves the pending mail.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Mail into FBB through its mail import file.
 #pragma once
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Error reporting: the latest report in "error.prt", one marker per error
 // number, one mail to the sysops per error until its marker is removed, and
 // the exit code the error calls for.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Error reporting: "error.prt", the markers and the mail to the sysops.
 #pragma once
 

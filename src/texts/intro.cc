@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Texts sent to stations (introductions, personal presentations, the
 // information text), the new-user notice to the sysops and the welcome mail.
 #include "texts/intro.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Texts sent to stations, new-user notice and welcome mail.
 #pragma once
 

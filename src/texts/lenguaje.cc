@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The table of language texts: built-in English texts, replaced by the
 // sysop's language file when it holds exactly 29 text lines.
 #include "texts/lenguaje.h"

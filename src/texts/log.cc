@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Logs of failed passwords, excluded stations and admitted connections, and
 // the "-log" command that mails the refusal logs to the sysops.
 //

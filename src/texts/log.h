@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Logs of failed passwords, excluded stations and connections.
 #pragma once
 

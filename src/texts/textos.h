@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Where the texts of a station are found, and how one is sent: every text,
 // table and presentation is looked for and sent through here.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // talmir under the real FBB (xfbbd of the Debian package fbb): each test lays
 // out a scratch BBS, installs the tests' talmir as its connection filter,
 // starts xfbbd and logs in as stations over the telnet port. It checks what

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // The real FBB for end-to-end tests: a scratch BBS laid out from the sample
 // files of the Debian package fbb, with the tests' talmir as its connection
 // filter, xfbbd started on it, stations that log in over its telnet port, and

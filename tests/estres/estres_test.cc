@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-2.0-or-later
 // Many runs at once on one working directory, as a busy BBS makes them:
 // dialogues that end right and wrong, stations let in and refused, new users
 // announced to the sysops, faults that are reported and mailed, and the
