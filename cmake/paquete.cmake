@@ -29,6 +29,13 @@ if(TALMIR_ETC_CONFIG)
   # Passwords: root's and its group's only.
   install(FILES "${talmir_deb}/users.prt" DESTINATION "${TALMIR_ETC_DIR}"
           PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ)
+
+  # The weekly job that mails the refusal logs (a conffile too).
+  configure_file(packaging/deb/cron.weekly.in "${talmir_deb}/cron.weekly" @ONLY)
+  install(FILES "${talmir_deb}/cron.weekly" DESTINATION "${CMAKE_INSTALL_FULL_SYSCONFDIR}/cron.weekly"
+          RENAME talmir
+          PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ GROUP_EXECUTE
+                      WORLD_READ WORLD_EXECUTE)
 endif()
 
 foreach(guion preinst postinst postrm conffiles)

@@ -73,6 +73,7 @@ contiene -rw-r--r-- /usr/share/doc/talmir/examples/config.prt
 contiene -rw-r--r-- /usr/share/doc/talmir/examples/users.prt
 contiene -rw-r--r-- /etc/ax25/fbb/talmir/config.prt
 contiene -rw-r----- /etc/ax25/fbb/talmir/users.prt
+contiene -rwxr-xr-x /etc/cron.weekly/talmir
 # The checker, from its own source, once it is in the tree.
 if [ -f "$FUENTES/doc/talmir-check.8" ]; then
     contiene -rw-r--r-- /usr/share/man/man8/talmir-check.8.gz
@@ -88,7 +89,29 @@ mkdir "$TMP/control" "$TMP/datos"
 dpkg-deb -e "$DEB" "$TMP/control"
 dpkg-deb -x "$DEB" "$TMP/datos"
 igual conffiles "$(cat "$TMP/control/conffiles")" \
-    "$(printf '/etc/ax25/fbb/talmir/config.prt\n/etc/ax25/fbb/talmir/users.prt')"
+    "$(printf '/etc/ax25/fbb/talmir/config.prt\n/etc/ax25/fbb/talmir/users.prt\n/etc/cron.weekly/talmir')"
+# The weekly job, with its two paths moved into a scratch directory and a
+# program that notes how it was called: it runs "-log" only when a refusal
+# log holds something, and does nothing once the program is gone.
+semana=$TMP/semana
+mkdir -p "$semana/trabajo"
+printf '#!/bin/sh\necho "$*" >>%s/llamadas\n' "$semana" >"$semana/talmir"
+chmod +x "$semana/talmir"
+sed -e "s#^programa=.*#programa=$semana/talmir#" -e "s#^trabajo=.*#trabajo=$semana/trabajo#" \
+    "$TMP/datos/etc/cron.weekly/talmir" >"$semana/job"
+grep -q "^programa=/usr/sbin/talmir$" "$TMP/datos/etc/cron.weekly/talmir" || falla "cron job: program path"
+grep -q "^trabajo=/var/ax25/fbb/talmir$" "$TMP/datos/etc/cron.weekly/talmir" || falla "cron job: working directory"
+sh "$semana/job" || falla "cron job without logs: exit $?"
+[ ! -e "$semana/llamadas" ] || falla "cron job ran talmir without logs"
+: >"$semana/trabajo/logexcld.prt"
+sh "$semana/job" || falla "cron job with an empty log: exit $?"
+[ ! -e "$semana/llamadas" ] || falla "cron job ran talmir for an empty log"
+echo "N0CALL-0" >"$semana/trabajo/lognopas.prt"
+sh "$semana/job" || falla "cron job with a log: exit $?"
+igual "cron job call" "$(cat "$semana/llamadas" 2>&1)" "-log"
+rm "$semana/talmir"
+sh "$semana/job" || falla "cron job without the program: exit $?"
+
 for s in preinst postinst postrm; do
     [ -x "$TMP/control/$s" ] || falla "$s missing or not executable"
     sh -n "$TMP/control/$s" || falla "$s: shell syntax"
