@@ -4,13 +4,19 @@
 // unquoted into the shell command that runs the connection filter.
 #include "check/fbb_instalado.h"
 
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string_view>
+#include <vector>
 
 #include "check/informe.h"
 #include "driver/disco.h"
-#include "driver/lineas.h"
 #include "driver/rutas.h"
 
 namespace talmir {
@@ -36,29 +42,62 @@ bool tiene_marca(const char* ruta) {
     }
 }
 
-// The version of the installed package fbb, as dpkg records it; empty when
-// it is not installed.
+// The version of the installed package fbb, as dpkg-query tells it; empty
+// when it is not installed, or dpkg-query is missing or fails.
 std::string version_paquete() {
-    Archivo f = Archivo::abre(DPKG_STATUS, "r");
-    if (!f) return std::string();
-    LectorLineas lector(f.get());
-    std::string_view l;
-    bool es_fbb = false;
-    bool instalado = false;
-    std::string version;
-    for (;;) {
-        const bool hay = lector.vista(&l);
-        if (!hay || l.empty()) {
-            if (es_fbb && instalado) return version;
-            es_fbb = instalado = false;
-            version.clear();
-            if (!hay) return std::string();
-            continue;
+    std::string admindir =
+        DPKG_ADMINDIR != nullptr ? std::string("--admindir=") + DPKG_ADMINDIR : std::string();
+    char formato[] = "--showformat=${db:Status-Status} ${Version}\n";
+    char programa[] = "dpkg-query";
+    char buscar[] = "-W";
+    char paquete[] = "fbb";
+    std::vector<char*> args = {programa, buscar, formato};
+    if (!admindir.empty()) args.push_back(admindir.data());
+    args.push_back(paquete);
+    args.push_back(nullptr);
+
+    int tubo[2];
+    if (pipe2(tubo, O_CLOEXEC) != 0) return std::string();
+    posix_spawn_file_actions_t acciones;
+    posix_spawn_file_actions_init(&acciones);
+    posix_spawn_file_actions_addopen(&acciones, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_adddup2(&acciones, tubo[1], 1);
+    posix_spawn_file_actions_addopen(&acciones, 2, "/dev/null", O_WRONLY, 0);
+    pid_t pid = -1;
+    const int error = posix_spawnp(&pid, programa, &acciones, nullptr, args.data(), environ);
+    posix_spawn_file_actions_destroy(&acciones);
+    close(tubo[1]);
+    // One short line is expected: more is no version (read to the end all
+    // the same, so that dpkg-query never waits on a full pipe).
+    char buf[256];
+    std::size_t leidos = 0;
+    bool cabe = true;
+    while (error == 0) {
+        char trozo[256];
+        const ssize_t n = read(tubo[0], trozo, sizeof trozo);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;
+        const auto largo = static_cast<std::size_t>(n);
+        if (cabe && largo <= sizeof buf - leidos) {
+            std::memcpy(buf + leidos, trozo, largo);
+            leidos += largo;
+        } else {
+            cabe = false;
         }
-        if (l == "Package: fbb") es_fbb = true;
-        if (l == "Status: install ok installed") instalado = true;
-        if (l.substr(0, 9) == "Version: ") version = std::string(l.substr(9));
     }
+    close(tubo[0]);
+    int estado = 0;
+    if (error == 0) {
+        while (waitpid(pid, &estado, 0) < 0 && errno == EINTR) {
+        }
+    }
+    if (error != 0 || !WIFEXITED(estado) || WEXITSTATUS(estado) != 0 || !cabe) return std::string();
+    std::string_view l(buf, leidos);
+    if (!l.empty() && l.back() == '\n') l.remove_suffix(1);
+    constexpr std::string_view kInstalado = "installed ";
+    if (l.substr(0, kInstalado.size()) != kInstalado || l.find('\n') != std::string_view::npos)
+        return std::string();
+    return std::string(l.substr(kInstalado.size()));
 }
 
 // The first two numbers of the upstream version ("7.011-2" gives 7 and 11).

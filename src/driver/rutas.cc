@@ -24,7 +24,7 @@ const char* const FBB_SYSTEM = TALMIR_ROOT "/etc/ax25/fbb/";
 const char* const FBB_DATADIR = TALMIR_ROOT "/var/ax25/fbb/";
 
 const char* const FBB_XFBBD = TALMIR_ROOT "/usr/sbin/xfbbd";
-const char* const DPKG_STATUS = TALMIR_ROOT "/var/lib/dpkg/status";
+const char* const DPKG_ADMINDIR = sizeof TALMIR_ROOT > 1 ? TALMIR_ROOT "/var/lib/dpkg" : nullptr;
 const char* const DIR_PROC = "/proc";
 
 const char* ruta_fbb_conf() {

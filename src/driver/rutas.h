@@ -17,10 +17,12 @@ extern const char* const FBB_LOCK_IN;  // /var/ax25/fbb/mail/mail.lck
 extern const char* const FBB_SYSTEM;   // /etc/ax25/fbb/
 extern const char* const FBB_DATADIR;  // /var/ax25/fbb/
 
-// The installed FBB, as talmir-check looks at it: FBB's daemon and the
-// package database that names its version.
-extern const char* const FBB_XFBBD;    // /usr/sbin/xfbbd
-extern const char* const DPKG_STATUS;  // /var/lib/dpkg/status
+// The installed FBB, as talmir-check looks at it: FBB's daemon, and the
+// package database that dpkg-query reads for its version. The database is
+// named only when the build has a root in front of its paths (nullptr
+// otherwise: dpkg-query's own, for dpkg's database is dpkg's to locate).
+extern const char* const FBB_XFBBD;      // /usr/sbin/xfbbd
+extern const char* const DPKG_ADMINDIR;  // ROOT/var/lib/dpkg, or nullptr
 
 // The kernel's process table, where the command of the run's parent shell is
 // read. It is the running system's own: never under TALMIR_ROOT.
