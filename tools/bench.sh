@@ -14,10 +14,13 @@
 # It prints the table, with each figure against its target, and how time and
 # instructions grow with the size of users.prt.
 #
-# Usage: bash tools/bench.sh [--runs N] [--keep]
+# Usage: bash tools/bench.sh [--runs N] [--keep] [--dynamic]
 #        bash tools/bench.sh --budget PROGRAM
 #   --runs N          timed pairs per case (default 200, or $RUNS)
 #   --keep            keep the scratch BBSs and print where they are
+#   --dynamic         the same release build linked dynamically (shared libc
+#                     and libstdc++, in build-bench-dynamic): what the static
+#                     link saves each run
 #   --budget PROGRAM  no build and no timing: count the instructions of the
 #                     given program (built with TALMIR_ROOT=.) in every case
 #                     and fail when one exceeds its budget (the CTest test
@@ -30,11 +33,13 @@ build=${BENCH_BUILD_DIR:-$repo/build-bench}
 runs=${RUNS:-200}
 keep=0
 budget_bin=
+enlace_opcion=ON
 
 while [ $# -gt 0 ]; do
     case $1 in
         --runs) runs=${2:?--runs needs a number}; shift 2 ;;
         --keep) keep=1; shift ;;
+        --dynamic) enlace_opcion=OFF; build=${BENCH_BUILD_DIR:-$repo/build-bench-dynamic}; shift ;;
         --budget) budget_bin=${2:?--budget needs a program}; shift 2 ;;
         -h|--help) awk 'NR > 2 && /^#/ { sub(/^# ?/, ""); print; next } NR > 2 { exit }' "$0"; exit 0 ;;
         *) echo "bench.sh: unknown argument: $1" >&2; exit 2 ;;
@@ -83,9 +88,9 @@ if [ -n "$budget_bin" ]; then
     bin=$(cd "$(dirname "$budget_bin")" && pwd)/$(basename "$budget_bin")
     cronometro=
 else
-    echo "bench.sh: building $build (Release, static, TALMIR_ROOT=.)" >&2
+    echo "bench.sh: building $build (Release, TALMIR_STATIC=$enlace_opcion, TALMIR_ROOT=.)" >&2
     cmake -S "$repo" -B "$build" -DCMAKE_BUILD_TYPE=Release -DTALMIR_ROOT=. \
-        -DBUILD_TESTING=OFF -DTALMIR_STATIC=ON -DTALMIR_SANITIZE=OFF >/dev/null
+        -DBUILD_TESTING=OFF -DTALMIR_STATIC=$enlace_opcion -DTALMIR_SANITIZE=OFF >/dev/null
     cmake --build "$build" -j2 --target talmir cronometro >/dev/null
     bin=$build/talmir
     cronometro=$build/cronometro
