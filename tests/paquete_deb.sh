@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-2.0-or-later
-# The Debian package: builds it with tools/deb.sh in a build directory of its
-# own and inspects it with dpkg-deb (control fields, contents, the c_filter
-# link, the conffiles, the maintainer scripts, the manual pages, FBB's paths
-# in the program). As root it also installs it into a scratch root with
+# The Debian package: builds it with tools/deb.sh (dpkg-buildpackage) in a
+# build directory of its own, runs lintian on it, and inspects it with
+# dpkg-deb (control fields, contents, the c_filter link, the conffiles, the
+# maintainer scripts, the weekly job, the manual pages, FBB's paths in the
+# program). As root it also installs it into a scratch root with
 # `dpkg --root` (the maintainer scripts run without chroot, with DPKG_ROOT
 # set), over a filter of the sysop's own, upgrades it over an edited
 # configuration, removes and purges it. The real system is never touched.
@@ -17,6 +18,11 @@ command -v dpkg-deb >/dev/null || {
     echo "no dpkg-deb: skipped"
     exit 77
 }
+# Not root: tools/deb.sh cannot install what dpkg-buildpackage needs.
+if [ "$(id -u)" != 0 ] && ! command -v dh >/dev/null; then
+    echo "no debhelper (and not root to install it): skipped"
+    exit 77
+fi
 
 TMP=$(mktemp -d)
 trap 'rm -rf "$TMP"' EXIT
@@ -48,11 +54,24 @@ igual Section "$(dpkg-deb -f "$DEB" Section)" hamradio
 igual Priority "$(dpkg-deb -f "$DEB" Priority)" optional
 igual Recommends "$(dpkg-deb -f "$DEB" Recommends)" fbb
 igual Architecture "$(dpkg-deb -f "$DEB" Architecture)" "$(dpkg --print-architecture)"
-# Statically linked programs: nothing to depend on.
-igual Depends "$(dpkg-deb -f "$DEB" Depends)" ""
+# The filter is static; the sysop's tools need the C and C++ libraries.
+depende=$(dpkg-deb -f "$DEB" Depends)
+[[ $depende == *"libc6 ("* && $depende == *"libstdc++6 ("* ]] || falla "Depends: $depende"
 [ -n "$(dpkg-deb -f "$DEB" Maintainer)" ] || falla "no Maintainer"
 descripcion=$(dpkg-deb -f "$DEB" Description)
 [[ $descripcion == *"connection filter for the FBB"* ]] || falla "Description: $descripcion"
+
+echo "== lintian"
+if command -v lintian >/dev/null; then
+    cambios=$(dirname "$DEB")/$(basename "$DEB" .deb).changes
+    # No error and no warning; every override carries its reason.
+    if ! lintian --display-info --fail-on error,warning "$cambios" >"$TMP/lintian" 2>&1; then
+        falla "lintian: $(grep -v 'root privileges' "$TMP/lintian")"
+    fi
+    grep -v 'root privileges' "$TMP/lintian" || true
+else
+    echo "   no lintian: not run"
+fi
 
 echo "== Contents"
 dpkg-deb -c "$DEB" >"$TMP/lista"
@@ -63,7 +82,7 @@ contiene() {  # mode path
 FILTRO=/usr/lib/$(dpkg-architecture -qDEB_HOST_MULTIARCH 2>/dev/null || gcc -print-multiarch)/fbb/filter
 contiene -rwxr-xr-x /usr/sbin/talmir
 contiene -rwxr-xr-x /usr/bin/talmir-sim
-contiene lrwxrwxrwx "$FILTRO/c_filter -> /usr/sbin/talmir"
+contiene lrwxrwxrwx "$FILTRO/c_filter -> ../../../../sbin/talmir"
 contiene -rw-r--r-- /usr/share/man/man8/talmir.8.gz
 contiene -rw-r--r-- /usr/share/man/man1/talmir-sim.1.gz
 contiene -rw-r--r-- /usr/share/man/man5/config.prt.5.gz
@@ -74,6 +93,9 @@ contiene -rw-r--r-- /usr/share/doc/talmir/examples/users.prt
 contiene -rw-r--r-- /etc/ax25/fbb/talmir/config.prt
 contiene -rw-r----- /etc/ax25/fbb/talmir/users.prt
 contiene -rwxr-xr-x /etc/cron.weekly/talmir
+contiene -rw-r--r-- /lib/systemd/system/talmir-log.service
+contiene -rw-r--r-- /lib/systemd/system/talmir-log.timer
+contiene -rw-r--r-- /usr/share/doc/talmir/copyright
 # The checker, from its own source, once it is in the tree.
 if [ -f "$FUENTES/doc/talmir-check.8" ]; then
     contiene -rw-r--r-- /usr/share/man/man8/talmir-check.8.gz
@@ -98,7 +120,7 @@ mkdir -p "$semana/trabajo"
 printf '#!/bin/sh\necho "$*" >>%s/llamadas\n' "$semana" >"$semana/talmir"
 chmod +x "$semana/talmir"
 sed -e "s#^programa=.*#programa=$semana/talmir#" -e "s#^trabajo=.*#trabajo=$semana/trabajo#" \
-    "$TMP/datos/etc/cron.weekly/talmir" >"$semana/job"
+    -e "s#^systemd=.*#systemd=$semana/systemd#" "$TMP/datos/etc/cron.weekly/talmir" >"$semana/job"
 grep -q "^programa=/usr/sbin/talmir$" "$TMP/datos/etc/cron.weekly/talmir" || falla "cron job: program path"
 grep -q "^trabajo=/var/ax25/fbb/talmir$" "$TMP/datos/etc/cron.weekly/talmir" || falla "cron job: working directory"
 sh "$semana/job" || falla "cron job without logs: exit $?"
@@ -109,13 +131,29 @@ sh "$semana/job" || falla "cron job with an empty log: exit $?"
 echo "N0CALL-0" >"$semana/trabajo/lognopas.prt"
 sh "$semana/job" || falla "cron job with a log: exit $?"
 igual "cron job call" "$(cat "$semana/llamadas" 2>&1)" "-log"
+# Where systemd runs, its timer does the job instead.
+mkdir "$semana/systemd"
+sh "$semana/job" || falla "cron job under systemd: exit $?"
+igual "cron job under systemd" "$(cat "$semana/llamadas" 2>&1)" "-log"
+rmdir "$semana/systemd"
+unidad=$TMP/datos/lib/systemd/system/talmir-log.service
+grep -qx 'ExecStart=/usr/sbin/talmir -log' "$unidad" || falla "service: ExecStart"
+grep -qx 'ConditionFileNotEmpty=|/var/ax25/fbb/talmir/lognopas.prt' "$unidad" || falla "service: lognopas.prt"
+grep -qx 'ConditionFileNotEmpty=|/var/ax25/fbb/talmir/logexcld.prt' "$unidad" || falla "service: logexcld.prt"
+grep -qx 'OnCalendar=weekly' "$TMP/datos/lib/systemd/system/talmir-log.timer" || falla "timer: weekly"
+if command -v systemd-analyze >/dev/null; then
+    # Against this system, where the program itself need not be installed.
+    systemd-analyze --man=no verify "$unidad" "$TMP/datos/lib/systemd/system/talmir-log.timer" 2>&1 |
+        grep -v 'Command /usr/sbin/talmir is not executable' >"$TMP/verify" || true
+    [ ! -s "$TMP/verify" ] || falla "systemd-analyze verify: $(cat "$TMP/verify")"
+fi
 rm "$semana/talmir"
 sh "$semana/job" || falla "cron job without the program: exit $?"
 
 for s in preinst postinst postrm; do
     [ -x "$TMP/control/$s" ] || falla "$s missing or not executable"
     sh -n "$TMP/control/$s" || falla "$s: shell syntax"
-    if grep -n '@[A-Z_]*@' "$TMP/control/$s"; then falla "$s: unconfigured variable"; fi
+    if grep -n '@[A-Z_]*@\|#DEBHELPER#' "$TMP/control/$s"; then falla "$s: unconfigured variable"; fi
 done
 grep -q 'chmod 0750 "$DPKG_ROOT$trabajo"' "$TMP/control/postinst" || falla "postinst: mode 0750"
 grep -q 'chown root:root "$DPKG_ROOT$trabajo"' "$TMP/control/postinst" || falla "postinst: owner"
@@ -153,11 +191,15 @@ touch "$R/var/lib/dpkg/status" "$R/var/lib/dpkg/available"
 printf '#!/bin/sh\nexit 0\n' >"$R$FILTRO/c_filter"
 chmod 0755 "$R$FILTRO/c_filter"
 instala() {  # dpkg options...
-    dpkg --root="$R" --force-script-chrootless "$@" >>"$TMP/dpkg.log" 2>&1 ||
+    # The scratch root holds no C library: the tools' dependencies cannot be
+    # met there.
+    dpkg --root="$R" --force-script-chrootless --force-depends "$@" >>"$TMP/dpkg.log" 2>&1 ||
         falla "dpkg $*: $(tail -5 "$TMP/dpkg.log")"
 }
 instala -i "$DEB"
-igual "c_filter" "$(readlink "$R$FILTRO/c_filter")" /usr/sbin/talmir
+igual "c_filter" "$(readlink -f "$R$FILTRO/c_filter")" "$(readlink -f "$R/usr/sbin/talmir")"
+igual "timer enabled" "$(readlink "$R/etc/systemd/system/timers.target.wants/talmir-log.timer")" \
+    /lib/systemd/system/talmir-log.timer
 igual "own filter kept" "$(cat "$R$FILTRO/c_filter.local" 2>&1)" "$(printf '#!/bin/sh\nexit 0')"
 igual "working directory" "$(stat -c '%a %U %G' "$R/var/ax25/fbb/talmir")" "750 root root"
 igual "config.prt link" "$(readlink "$R/var/ax25/fbb/talmir/config.prt")" /etc/ax25/fbb/talmir/config.prt
@@ -193,7 +235,7 @@ igual "edited config.prt" "$(tail -1 "$R/etc/ax25/fbb/talmir/config.prt")" '# th
 igual "new config.prt aside" "$(tail -1 "$R/etc/ax25/fbb/talmir/config.prt.dpkg-dist" 2>&1)" '# a later starter'
 igual "own users.prt" "$(cat "$R/var/ax25/fbb/talmir/users.prt")" "$(printf 'N0CALL\n1 NORMAL Secreto7\n-')"
 igual "working directory kept" "$(stat -c '%a' "$R/var/ax25/fbb/talmir")" 700
-igual "c_filter after upgrade" "$(readlink "$R$FILTRO/c_filter")" /usr/sbin/talmir
+igual "c_filter after upgrade" "$(readlink -f "$R$FILTRO/c_filter")" "$(readlink -f "$R/usr/sbin/talmir")"
 igual "own filter still aside" "$(head -1 "$R$FILTRO/c_filter.local" 2>&1)" '#!/bin/sh'
 
 echo "== Removed, then purged"
@@ -207,6 +249,7 @@ instala -P talmir
 [ ! -e "$R/etc/ax25/fbb/talmir/config.prt" ] || falla "conffile left after purge"
 igual "logs kept" "$(cat "$R/var/ax25/fbb/talmir/lognopas.prt" 2>&1)" log
 [ ! -e "$R/var/lib/dpkg/diversions" ] || [ ! -s "$R/var/lib/dpkg/diversions" ] || falla "diversion left"
+[ ! -L "$R/etc/systemd/system/timers.target.wants/talmir-log.timer" ] || falla "timer still enabled after purge"
 # With nothing of the sysop's left, purge takes the working directory too.
 rm -rf "$R/var/ax25/fbb/talmir"
 instala -i "$DEB"

@@ -50,7 +50,7 @@ falla() {
     echo "FAIL: $*" >&2
     fallos=$((fallos + 1))
 }
-[ "$(readlink "$FILTRO/c_filter")" = /usr/sbin/talmir ] || falla "c_filter: $(ls -l "$FILTRO")"
+[ "$(readlink -f "$FILTRO/c_filter")" = "$(readlink -f /usr/sbin/talmir)" ] || falla "c_filter: $(ls -l "$FILTRO")"
 [ "$(stat -c '%a %U' /var/ax25/fbb/talmir)" = "750 root" ] || falla "working directory"
 [ -f /var/ax25/fbb/talmir/config.prt ] || falla "no config.prt in the working directory"
 bandera=$(talmir)

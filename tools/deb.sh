@@ -1,21 +1,26 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-2.0-or-later
-# Builds the Debian package of talmir: a Release build configured for
-# Debian's fbb (FBB's configuration in /etc/ax25/fbb/fbb.conf, the native
-# inf.sys layout, everything under /usr, the starter configuration in
-# /etc/ax25/fbb/talmir), packed by CPack's DEB generator.
+# Builds the Debian package of talmir the Debian way: dpkg-buildpackage
+# -us -uc -b on a copy of the source tree (the files git tracks, or the whole
+# tree outside git, without build directories), so the tree itself is left
+# as it is. debian/rules configures the build for Debian's fbb.
 #
 # Usage: bash tools/deb.sh [BUILD-DIR]   (default build-deb in the source
-# tree). Prints the path of the package on its last line. As root on a fresh
-# Debian machine it installs what is missing with apt-get.
+# tree). The copy is BUILD-DIR/talmir; the .deb, .buildinfo and .changes land
+# in BUILD-DIR, the build's output in BUILD-DIR/build.log. Prints the path
+# of the .deb on its last line. As root on a fresh Debian machine it installs
+# the build dependencies with apt-get.
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
 FUENTES=$PWD
 CONSTRUCCION=${1:-$FUENTES/build-deb}
+mkdir -p "$CONSTRUCCION"
+CONSTRUCCION=$(cd "$CONSTRUCCION" && pwd)
 
+# debian/control's Build-Depends, and dpkg-buildpackage itself.
 faltan=()
-for p in cmake make g++ dpkg; do
+for p in dpkg-dev debhelper cmake make g++ gzip; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || faltan+=("$p")
 done
 if ((${#faltan[@]})); then
@@ -24,14 +29,30 @@ if ((${#faltan[@]})); then
         exit 1
     fi
     export DEBIAN_FRONTEND=noninteractive
-    apt-get update
-    apt-get install -y --no-install-recommends "${faltan[@]}"
+    apt-get update >&2
+    apt-get install -y --no-install-recommends "${faltan[@]}" >&2
 fi
 
-cmake -S "$FUENTES" -B "$CONSTRUCCION" -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF \
-    -DCMAKE_INSTALL_PREFIX=/usr -DFBB_CONF=/etc/ax25/fbb/fbb.conf -DFBB_INFSYS_LAYOUT=native \
-    -DTALMIR_ROOT= -DTALMIR_ETC_CONFIG=ON -DTALMIR_STATIC=ON -DTALMIR_SANITIZE=OFF >/dev/null
-cmake --build "$CONSTRUCCION" -j2 >/dev/null
-rm -f "$CONSTRUCCION"/talmir_*.deb
-(cd "$CONSTRUCCION" && cpack -G DEB >/dev/null)
+copia=$CONSTRUCCION/talmir
+rm -rf "$copia"
+mkdir -p "$copia"
+if git -C "$FUENTES" rev-parse --is-inside-work-tree >/dev/null 2>&1; then
+    # What a clean clone holds, with the changes of the working tree (a file
+    # deleted there but still in the index is left out).
+    git -C "$FUENTES" ls-files -z --cached --others --exclude-standard |
+        tar -C "$FUENTES" --null -T - --ignore-failed-read -cf - 2>/dev/null | tar -C "$copia" -xf -
+else
+    tar -C "$FUENTES" --exclude='./build*' -cf - . | tar -C "$copia" -xf -
+fi
+[ -f "$copia/debian/rules" ] || {
+    echo "deb: no debian/rules in the copy of $FUENTES" >&2
+    exit 1
+}
+
+rm -f "$CONSTRUCCION"/talmir-dbgsym_*.deb "$CONSTRUCCION"/talmir_*.deb "$CONSTRUCCION"/talmir_*.changes "$CONSTRUCCION"/talmir_*.buildinfo
+if ! (cd "$copia" && dpkg-buildpackage -us -uc -b) >"$CONSTRUCCION/build.log" 2>&1; then
+    echo "deb: dpkg-buildpackage failed; the end of $CONSTRUCCION/build.log:" >&2
+    tail -n 30 "$CONSTRUCCION/build.log" >&2
+    exit 1
+fi
 ls "$CONSTRUCCION"/talmir_*.deb
