@@ -5,22 +5,37 @@
 # tree outside git, without build directories), so the tree itself is left
 # as it is. debian/rules configures the build for Debian's fbb.
 #
-# Usage: bash tools/deb.sh [BUILD-DIR]   (default build-deb in the source
-# tree). The copy is BUILD-DIR/talmir; the .deb, .buildinfo and .changes land
-# in BUILD-DIR, the build's output in BUILD-DIR/build.log. Prints the path
-# of the .deb on its last line. As root on a fresh Debian machine it installs
-# the build dependencies with apt-get.
+# Usage: bash tools/deb.sh [--arch ARCH] [BUILD-DIR]   (default build-deb in
+# the source tree). The copy is BUILD-DIR/talmir; the .deb, .buildinfo and
+# .changes land in BUILD-DIR, the build's output in BUILD-DIR/build.log.
+# Prints the path of the .deb on its last line. As root on a fresh Debian
+# machine it installs the build dependencies with apt-get.
+#
+# --arch ARCH (armhf, arm64, ...) cross-builds the package for ARCH with
+# Debian's cross compilers (crossbuild-essential-ARCH, installed as root
+# when missing): dpkg-buildpackage -aARCH.
 set -euo pipefail
 
 cd "$(dirname "$0")/.."
 FUENTES=$PWD
+ARQ=
+if [ "${1:-}" = --arch ]; then
+    ARQ=${2:?--arch needs an architecture}
+    shift 2
+fi
 CONSTRUCCION=${1:-$FUENTES/build-deb}
 mkdir -p "$CONSTRUCCION"
 CONSTRUCCION=$(cd "$CONSTRUCCION" && pwd)
 
 # debian/control's Build-Depends, and dpkg-buildpackage itself.
 faltan=()
-for p in dpkg-dev debhelper cmake make g++ gzip; do
+paquetes=(dpkg-dev debhelper cmake make g++)
+if [ -n "$ARQ" ] && [ "$ARQ" != "$(dpkg --print-architecture)" ]; then
+    paquetes+=("crossbuild-essential-$ARQ")
+else
+    ARQ=
+fi
+for p in "${paquetes[@]}"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || faltan+=("$p")
 done
 if ((${#faltan[@]})); then
@@ -50,7 +65,9 @@ fi
 }
 
 rm -f "$CONSTRUCCION"/talmir-dbgsym_*.deb "$CONSTRUCCION"/talmir_*.deb "$CONSTRUCCION"/talmir_*.changes "$CONSTRUCCION"/talmir_*.buildinfo
-if ! (cd "$copia" && dpkg-buildpackage -us -uc -b) >"$CONSTRUCCION/build.log" 2>&1; then
+opciones=(-us -uc -b)
+if [ -n "$ARQ" ]; then opciones+=("-a$ARQ"); fi
+if ! (cd "$copia" && dpkg-buildpackage "${opciones[@]}") >"$CONSTRUCCION/build.log" 2>&1; then
     echo "deb: dpkg-buildpackage failed; the end of $CONSTRUCCION/build.log:" >&2
     tail -n 30 "$CONSTRUCCION/build.log" >&2
     exit 1

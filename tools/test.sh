@@ -189,6 +189,18 @@ if [ "$(id -u)" = 0 ] && [ -f /etc/debian_version ]; then
     else
         fallos+=("apt-get install of the package")
     fi
+    # The package for the Raspberry Pi: cross-built for armhf and arm64,
+    # checked like the native one (lintian, contents, a scratch root), its
+    # programs run under qemu-user.
+    for arq in armhf arm64; do
+        echo
+        echo "== The package for $arq: tests/paquete_deb.sh --arch $arq"
+        if bash tests/paquete_deb.sh --arch "$arq" "build-test/paquete-deb-$arq"; then
+            resumen+=("package for $arq: cross-built, lintian clean, installed, runs under qemu")
+        else
+            fallos+=("package for $arq")
+        fi
+    done
     # The patched FBB the same way: installed over the stock one, marked,
     # running, and no longer warned of by talmir-check.
     shopt -s nullglob
