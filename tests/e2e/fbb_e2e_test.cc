@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <ctime>
 #include <filesystem>
 #include <regex>
 #include <string>
@@ -24,6 +25,7 @@
 #include <vector>
 
 #include "fbb_real.h"
+#include "sim/respuesta.h"
 
 namespace {
 
@@ -62,6 +64,15 @@ const char kUsuarios[] =
     "-\n"
     "N0FIX\n"
     "ALL  FIXED     Frase-de-paso9\n"
+    "-\n"
+    "N0TAB\n"
+    "ALL  TABLE\n"
+    "-\n"
+    "N0FLX\n"
+    "ALL  FLEXNET   40917\n"
+    "-\n"
+    "N0GST\n"
+    "ALL  GUEST\n"
     "-\n";
 
 // config.prt: built-in texts, sysop N0SYS, the attempts line, the default
@@ -543,7 +554,9 @@ TEST_P(FbbReal, AvisoDeNuevoUsuarioYErrorLlegadosPorFbb) {
     Bbs bbs(opciones());
     Config c;
     c.msgnewusr = "OK";
+    c.txtnewusr = "OK M";                 // and the new user is mailed the welcome message
     arranca(bbs, c, /*con_info=*/false);  // CLOSED without info.prt: error 9
+    bbs.talmir("newmsg.prt", "Welcome to N0BBS!\n\n73 de N0SYS\n");
     const std::string mail_in = "var/ax25/fbb/mail/mail.in";
     {
         Estacion e;
@@ -559,6 +572,7 @@ TEST_P(FbbReal, AvisoDeNuevoUsuarioYErrorLlegadosPorFbb) {
         EXPECT_EQ(desde_id(e.resto()), kId);
     }
     EXPECT_FALSE(bbs.existe("var/ax25/fbb/mail/mail.lck"));
+
     // FBB takes the import file in at the next change of the minute.
     ASSERT_TRUE(espera([&] { return !bbs.existe(mail_in); }, 65000)) << "FBB did not import:\n"
                                                                      << bbs.lee(mail_in);
@@ -601,6 +615,177 @@ TEST_P(FbbReal, AvisoDeNuevoUsuarioYErrorLlegadosPorFbb) {
               }));
     s.envia("B");
     EXPECT_TRUE(s.cierre());
+
+    // The new user finds the welcome message in its mailbox.
+    Estacion n;
+    ASSERT_TRUE(n.entra(bbs.puerto(), "N0NEW"));
+    ASSERT_FALSE(prompt(n).empty()) << n.todo();
+    n.envia("L");
+    lista = prompt(n);
+    // "101    PNL     32 N0NEW         N0BBS  1209/1904 Welcome!"
+    static const std::regex bienvenida(R"((\d+) +P\S* +\d+ N0NEW +N0BBS +\S+ Welcome!\r\n)");
+    std::smatch m;
+    ASSERT_TRUE(std::regex_search(lista, m, bienvenida)) << lista;
+    n.envia("R " + m[1].str());
+    std::string texto = prompt(n);
+    EXPECT_NE(texto.find("\r\nWelcome to N0BBS!\r\n\r\n73 de N0SYS\r\n"), std::string::npos)
+        << texto;
+    n.envia("B");
+    EXPECT_TRUE(n.cierre());
+}
+
+// --- The other challenges ----------------------------------------------------
+
+// What a station knowing `clave` types to the challenge it has read.
+std::string contesta(const std::string& salida, const std::string& clave) {
+    char resp[128];
+    talmir::sim::responde(salida.data(), salida.size(), clave.c_str(), nullptr, resp, sizeof resp);
+    return resp;
+}
+
+TEST_P(FbbReal, TablaConLaClaveDelDia) {
+    Bbs bbs(opciones());
+    // A different password for every day of the month; FBB runs the filter
+    // with TZ at its localtime offset, 0 here: the day is UTC's.
+    std::string tabla = "# N0TAB's passwords\n";
+    for (int d = 1; d <= 31; ++d)
+        tabla += std::to_string(d) + "  Dia" + std::to_string(d) + "Clave\n";
+    bbs.talmir("N0TAB.TBL", tabla);
+    arranca(bbs, Config());
+    Estacion e;
+    ASSERT_TRUE(e.entra(bbs.puerto(), "N0TAB"));
+    const std::time_t ahora = std::time(nullptr);
+    std::tm utc{};
+    gmtime_r(&ahora, &utc);
+    const std::string dia = std::to_string(utc.tm_mday);
+    // "PASSWORD_9> 5 5 3 5 6": the day in the prompt, five positions.
+    std::string reto = e.hasta("_" + dia + "> ");
+    reto += e.hasta("\r\n");
+    static const std::regex forma(
+        R"(\{TALMIR-4\.1.2\}\r\n\r\nPASSWORD_([0-9]+)> [1-9] [1-9] [1-9] [1-9] [1-9]\r\n)");
+    std::smatch m;
+    const std::string visto = desde_id(reto);
+    ASSERT_TRUE(std::regex_match(visto, m, forma)) << e.todo();
+    ASSERT_EQ(m[1].str(), dia);
+    // Another day's password is wrong today; the day's is right.
+    const std::string otro = "Dia" + std::to_string(utc.tm_mday % 31 + 1) + "Clave";
+    const std::string mala = contesta(reto, otro);
+    const std::string buena = contesta(reto, "Dia" + dia + "Clave");
+    ASSERT_EQ(buena.size(), 5u) << reto;
+    if (mala != buena) {
+        e.envia(mala);
+        reto = e.hasta("_" + dia + "> ");
+        reto += e.hasta("\r\n");
+        ASSERT_FALSE(reto.empty()) << e.todo();
+    }
+    e.envia(contesta(reto, "Dia" + dia + "Clave"));
+    std::string saludo = prompt(e);
+    ASSERT_FALSE(saludo.empty()) << e.todo();
+    EXPECT_TRUE(luego_saludo(saludo, crlf(std::string("\n") + kIntro)));
+    e.envia("B");
+    EXPECT_TRUE(e.cierre());
+}
+
+TEST_P(FbbReal, FlexnetConLaSumaDeProductos) {
+    Bbs bbs(opciones());
+    arranca(bbs, Config());
+    static const std::regex forma(R"(\{TALMIR-4\.1.2\}\r\n\r\nPASSWORD> [0-9]{5}\r\n)");
+    std::string reto;
+    {
+        // A wrong sum: FLEXNET gives one answer only.
+        Estacion e;
+        ASSERT_TRUE(e.entra(bbs.puerto(), "N0FLX"));
+        reto = e.hasta("PASSWORD> ");
+        reto += e.hasta("\r\n");
+        ASSERT_TRUE(std::regex_match(desde_id(reto), forma)) << e.todo();
+        const std::string buena = contesta(reto, "40917");
+        ASSERT_FALSE(buena.empty()) << reto;
+        e.envia(buena == "1" ? "2" : "1");
+        ASSERT_TRUE(e.cierre()) << e.todo();
+        EXPECT_EQ(e.resto(), crlf("\n*** MISTAKEN IDENTITY - DENIED ACCESS!\n\n"));
+    }
+    Estacion e;
+    ASSERT_TRUE(e.entra(bbs.puerto(), "N0FLX"));
+    reto = e.hasta("PASSWORD> ");
+    reto += e.hasta("\r\n");
+    ASSERT_TRUE(std::regex_match(desde_id(reto), forma)) << e.todo();
+    e.envia(contesta(reto, "40917"));
+    std::string saludo = prompt(e);
+    ASSERT_FALSE(saludo.empty()) << e.todo();
+    EXPECT_TRUE(luego_saludo(saludo, crlf(std::string("\n") + kIntro)));
+    e.envia("B");
+    EXPECT_TRUE(e.cierre());
+    bbs.para();
+    std::vector<std::string> llamadas = bbs.llamadas_filtro();
+    ASSERT_EQ(llamadas.size(), 4u);
+    EXPECT_NE(llamadas[1].find(" => 2"), std::string::npos) << llamadas[1];
+    EXPECT_NE(llamadas[3].find(" => 0"), std::string::npos) << llamadas[3];
+}
+
+// LinFBB 7.0.11 has no guest access: it takes exit code 11 as a pending
+// answer and runs the filter again with the station's next line, which has
+// no challenge to answer: the station is disconnected.
+TEST_P(FbbReal, GuestSinAccesoDeInvitadoEnFbb) {
+    Bbs bbs(opciones());
+    arranca(bbs, Config());
+    Estacion e;
+    ASSERT_TRUE(e.entra(bbs.puerto(), "N0GST"));
+    ASSERT_FALSE(e.hasta(kId, 5000).empty()) << e.todo();
+    e.envia("hello");
+    ASSERT_TRUE(e.cierre()) << e.todo();
+    // Nothing after the identification line: no greeting, no prompt.
+    EXPECT_EQ(e.resto(), "");
+    bbs.para();
+    EXPECT_EQ(bbs.llamadas_filtro(), (std::vector<std::string>{
+                                         "N0GST-0 0 3616 1 0 1 => 11",
+                                         "N0GST-0 1 3616 1 0 1 hello => 2",
+                                     }));
+}
+
+// --- The lockout across connections ---------------------------------------------
+
+TEST_P(FbbReal, BloqueoDeUnRobotQueVuelveYDesbloqueo) {
+    Bbs bbs(opciones());
+    Config c;
+    c.logfall = "OK";
+    arranca(bbs, c);
+    bbs.talmir("bloqueo.prt", "1 3 15 60\n");
+    bbs.talmir("bloqueado.prt", "*** N0BBS: locked out, ask N0SYS.\n");
+    // A bot: one wrong answer per connection, then it hangs up and comes back.
+    for (int i = 0; i < 3; ++i) {
+        Estacion e;
+        ASSERT_TRUE(e.entra(bbs.puerto(), "N0NRM"));
+        Reto r = lee_reto(e);
+        ASSERT_TRUE(r.valido()) << i << ": " << e.todo();
+        e.envia("xxxxx");
+        if (i < 2) {
+            // Challenged again; the bot goes.
+            ASSERT_TRUE(lee_reto(e).valido()) << i << ": " << e.todo();
+        } else {
+            // The third failure in the window locks it out at once.
+            ASSERT_TRUE(e.cierre()) << e.todo();
+        }
+    }
+    {
+        // Locked: refused at its first call, before any challenge.
+        Estacion e;
+        ASSERT_TRUE(e.entra(bbs.puerto(), "N0NRM"));
+        ASSERT_TRUE(e.cierre()) << e.todo();
+        EXPECT_EQ(desde_id(e.resto()), kId + crlf("\n*** N0BBS: locked out, ask N0SYS.\n"));
+    }
+    // The sysop lets it in again.
+    e2e::Ejecucion u = bbs.filtro({"-unlock", "N0NRM"});
+    EXPECT_EQ(u.codigo, 0) << u.salida;
+    Estacion e;
+    ASSERT_TRUE(e.entra(bbs.puerto(), "N0NRM"));
+    Reto r = lee_reto(e);
+    ASSERT_TRUE(r.valido()) << e.todo();
+    e.envia(r.cinco("Secreto7"));
+    ASSERT_FALSE(prompt(e).empty()) << e.todo();
+    e.envia("B");
+    EXPECT_TRUE(e.cierre());
+    bbs.para();
+    EXPECT_NE(bbs.lee(Bbs::trabajo("lognopas.prt")).find("N0NRM"), std::string::npos);
 }
 
 // --- Forward ------------------------------------------------------------------
