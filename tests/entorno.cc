@@ -81,7 +81,7 @@ std::vector<std::string> orden(const std::string& programa, const std::vector<st
     std::vector<std::string> v;
     const std::string emulador = TALMIR_EMULADOR;
     if (!emulador.empty()) {
-        // Under the emulator this is the tests' program as built: the target's.
+        // The tests' own program (qemu shows the emulated one): the target's.
         static const std::string propia = maquina_elf("/proc/self/exe");
         const std::string suya = maquina_elf(programa.c_str());
         if (!suya.empty() && suya == propia) {
