@@ -217,7 +217,7 @@ if [ "$(id -u)" = 0 ] && [ -f /etc/debian_version ]; then
         bash tools/cross.sh "$arq" 2>&1 | tee "build-cross-$arq/cross-salida.txt"
         codigo=${PIPESTATUS[0]}
         set -e
-        linea=$(grep -E 'tests passed|tests failed' "build-cross-$arq/cross-salida.txt" | tail -1 || true)
+        linea=$(grep -E 'tests passed|tests failed' "build-cross-$arq/cross-salida.txt" | tail -1 | sed 's/^ *//' || true)
         tiempo=$(grep -oE 'total [0-9]+ s' "build-cross-$arq/cross-salida.txt" | tail -1 || true)
         resumen+=("cross $arq (qemu-user): ${linea:-no ctest summary}${tiempo:+, $tiempo}")
         if [[ $linea =~ ([0-9]+)\ tests\ failed\ out\ of\ ([0-9]+) ]]; then
