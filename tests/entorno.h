@@ -41,6 +41,17 @@ struct Resultado {
     int codigo = -1;      // exit code, or -1 when killed by a signal
 };
 
+// The command line that starts a program with the arguments. In a cross
+// build (TALMIR_EMULADOR, the emulator's command: tests/CMakeLists.txt) a
+// program built for the target, such as the tests' own programs or a copy of
+// one, gets the emulator in front of it; any other program (/bin/sh), and
+// every program of a native build, starts as it is. Every run the tests
+// start themselves is made from it. A program that another one starts (the
+// talmir that talmir-sim runs, FBB's c_filter link that a shell runs) is
+// named by TALMIR_BIN_LANZABLE: the tests' build, or in a cross build a
+// script that starts it under the emulator.
+std::vector<std::string> orden(const std::string& programa, const std::vector<std::string>& args);
+
 // Runs the program (the tests' build) with the arguments, the root as its
 // current directory and standard input /dev/null. Environment: PATH only,
 // plus the given NAME=value entries.

@@ -93,7 +93,7 @@ class PorElShell : public ::testing::Test {
         raiz.config(prueba::config_basica(
             "1 OPEN\n", "3", {"NO", "NO", "NO", "NO", "NO", "NO", "NO", "NO", "NO", "OK"}));
         raiz.usuarios("N0CALL\n1 NORMAL Secreto7\n-\n");
-        ASSERT_EQ(symlink(TALMIR_BIN, raiz.ruta("c_filter").c_str()), 0);
+        ASSERT_EQ(symlink(TALMIR_BIN_LANZABLE, raiz.ruta("c_filter").c_str()), 0);
         ASSERT_EQ(prueba::estacion(raiz, "N0CALL-0", 0, 0, 0, 1).codigo, 1);
         ASSERT_TRUE(raiz.existe(Raiz::trabajo("N0CALL0.tmp")));
     }

@@ -167,6 +167,10 @@ struct Salida {
 Salida sim_corre_programa(const std::string& programa, const std::string& dir,
                           const std::vector<std::string>& args) {
     Salida s;
+    std::vector<std::string> linea = prueba::orden(programa, args);
+    std::vector<char*> argv;
+    for (auto& a : linea) argv.push_back(a.data());
+    argv.push_back(nullptr);
     int p[2];
     if (pipe(p) != 0) return s;
     pid_t pid = fork();
@@ -177,12 +181,7 @@ Salida sim_corre_programa(const std::string& programa, const std::string& dir,
         dup2(p[1], 1);
         dup2(p[1], 2);
         close(p[0]);
-        std::vector<std::string> copia = args;
-        std::string nombre = programa;
-        std::vector<char*> argv{nombre.data()};
-        for (auto& a : copia) argv.push_back(a.data());
-        argv.push_back(nullptr);
-        execv(programa.c_str(), argv.data());
+        execv(argv[0], argv.data());
         _exit(127);
     }
     close(p[1]);
@@ -416,13 +415,13 @@ TEST(SimPrograma, ErroresDeUso) {
              {"--flags", "x", "N0CALL-0"},
              {"--bogus", "N0CALL-0"},
              {"--talmir", "no-such-program", "N0CALL-0"},
-             {"--talmir", TALMIR_BIN, "--dir", "no-such-dir", "N0CALL-0"},
-             {"--talmir", TALMIR_BIN, "--forward", "N0BBS", "N1BBS"},
-             {"--talmir", TALMIR_BIN, "--answer", "x", "--script", "y", "N0CALL-0"},
-             {"--talmir", TALMIR_BIN, "--answer", "x", "--password", "y", "N0CALL-0"},
-             {"--talmir", TALMIR_BIN, "--digest", "sha1", "--answer", "x", "N0CALL-0"},
-             {"--talmir", TALMIR_BIN, "--forward", "N0BBS", "--dir", ".", "--partner-dir", ".",
-              "--password", "x", "N1BBS"},
+             {"--talmir", TALMIR_BIN_LANZABLE, "--dir", "no-such-dir", "N0CALL-0"},
+             {"--talmir", TALMIR_BIN_LANZABLE, "--forward", "N0BBS", "N1BBS"},
+             {"--talmir", TALMIR_BIN_LANZABLE, "--answer", "x", "--script", "y", "N0CALL-0"},
+             {"--talmir", TALMIR_BIN_LANZABLE, "--answer", "x", "--password", "y", "N0CALL-0"},
+             {"--talmir", TALMIR_BIN_LANZABLE, "--digest", "sha1", "--answer", "x", "N0CALL-0"},
+             {"--talmir", TALMIR_BIN_LANZABLE, "--forward", "N0BBS", "--dir", ".", "--partner-dir",
+              ".", "--password", "x", "N1BBS"},
              {"--challenge", "PASSWORD> 1 2 3 4 5"},
              {"--password", "x", "--challenge", "PASSWORD> 1 2 3 4 5", "N0CALL-0"},
              {"--password", "x", "--challenge"},
@@ -459,8 +458,8 @@ std::string pedidos(const std::string& texto, std::size_t desde, const std::stri
 TEST(SimDialogo, NormalConLaClaveEntra) {
     prueba::Raiz raiz;
     estacion_normal(raiz);
-    Salida s = sim_corre(raiz.dir(), {"--talmir", TALMIR_BIN, "--dir", raiz.dir(), "--port", "1",
-                                      "--answer", "Secreto7", "N0CALL-0"});
+    Salida s = sim_corre(raiz.dir(), {"--talmir", TALMIR_BIN_LANZABLE, "--dir", raiz.dir(),
+                                      "--port", "1", "--answer", "Secreto7", "N0CALL-0"});
     EXPECT_EQ(s.codigo, 0) << s.texto;
     EXPECT_NE(s.texto.find(prueba::id_linea() + "\nPASSWORD> "), std::string::npos) << s.texto;
     std::string esperado = pedidos(s.texto, 0, "Secreto7");
@@ -477,8 +476,8 @@ TEST(SimDialogo, RespuestasFalsasHastaLaDesconexion) {
     prueba::Raiz raiz;
     estacion_normal(raiz);
     raiz.escribe("falsas", "zzzzz\nzz zzz\n\n");
-    Salida s = sim_corre(raiz.dir(), {"--talmir", TALMIR_BIN, "--dir", raiz.dir(), "--script",
-                                      raiz.ruta("falsas"), "N0CALL-0"});
+    Salida s = sim_corre(raiz.dir(), {"--talmir", TALMIR_BIN_LANZABLE, "--dir", raiz.dir(),
+                                      "--script", raiz.ruta("falsas"), "N0CALL-0"});
     EXPECT_EQ(s.codigo, 2) << s.texto;
     EXPECT_EQ(cuenta(s.texto, "\nPASSWORD> "), 3) << s.texto;
     EXPECT_EQ(cuenta(s.texto, "[talmir-sim] run:"), 4);
@@ -496,8 +495,8 @@ TEST(SimDialogo, SintaxisDelShellEsUnaRespuestaMas) {
     prueba::Raiz raiz;
     estacion_normal(raiz);
     raiz.escribe("shell", "x|true\n$(true) `id`\nx >y &\n");
-    Salida s = sim_corre(raiz.dir(), {"--talmir", TALMIR_BIN, "--dir", raiz.dir(), "--script",
-                                      raiz.ruta("shell"), "N0CALL-0"});
+    Salida s = sim_corre(raiz.dir(), {"--talmir", TALMIR_BIN_LANZABLE, "--dir", raiz.dir(),
+                                      "--script", raiz.ruta("shell"), "N0CALL-0"});
     EXPECT_EQ(s.codigo, 2) << s.texto;
     EXPECT_EQ(cuenta(s.texto, "\nPASSWORD> "), 3) << s.texto;
     EXPECT_NE(s.texto.find("[talmir-sim] run: N0CALL-0 1 0 0 0 1 x|true\n"), std::string::npos);
@@ -527,8 +526,8 @@ TEST(SimDialogo, LaEstacionQueSabeSuClaveResponde) {
     } casos[] = {
         {"N0FIX", "Frase-de-paso"}, {"N0MD", "Clave2024"}, {"N0FLX", "31415"}, {"N0TAB", dia}};
     for (const auto& c : casos) {
-        Salida s = sim_corre(raiz.dir(), {"--talmir", TALMIR_BIN, "--dir", raiz.dir(), "--answer",
-                                          c.clave, c.indicativo});
+        Salida s = sim_corre(raiz.dir(), {"--talmir", TALMIR_BIN_LANZABLE, "--dir", raiz.dir(),
+                                          "--answer", c.clave, c.indicativo});
         EXPECT_EQ(s.codigo, 0) << s.texto;
         EXPECT_EQ(cuenta(s.texto, "[talmir-sim] run:"), 2) << s.texto;
         EXPECT_NE(s.texto.find("[talmir-sim] exit 0: let in\n"), std::string::npos) << s.texto;
@@ -556,8 +555,8 @@ TEST(SimDialogo, MdConElResumenElegido) {
     prueba::Raiz raiz;
     estacion_md(raiz);
     for (const char* resumen : {"md5", "md2", "plain"}) {
-        Salida s = sim_corre(raiz.dir(), {"--talmir", TALMIR_BIN, "--dir", raiz.dir(), "--answer",
-                                          "Clave2024", "--digest", resumen, "N0MD"});
+        Salida s = sim_corre(raiz.dir(), {"--talmir", TALMIR_BIN_LANZABLE, "--dir", raiz.dir(),
+                                          "--answer", "Clave2024", "--digest", resumen, "N0MD"});
         EXPECT_EQ(s.codigo, 0) << resumen << "\n" << s.texto;
         std::string d = digitos_md(s.texto);
         ASSERT_EQ(d.size(), 10u) << s.texto;
@@ -580,11 +579,11 @@ TEST(SimDialogo, MdConElResumenElegido) {
     }
     // With the option N the plain characters are refused; the digest still passes.
     raiz.config(prueba::config_basica("1 OPEN\n", "1 C N"));
-    Salida s = sim_corre(raiz.dir(), {"--talmir", TALMIR_BIN, "--dir", raiz.dir(), "--answer",
-                                      "Clave2024", "--digest", "plain", "N0MD"});
+    Salida s = sim_corre(raiz.dir(), {"--talmir", TALMIR_BIN_LANZABLE, "--dir", raiz.dir(),
+                                      "--answer", "Clave2024", "--digest", "plain", "N0MD"});
     EXPECT_EQ(s.codigo, 2) << s.texto;
-    s = sim_corre(raiz.dir(), {"--talmir", TALMIR_BIN, "--dir", raiz.dir(), "--answer", "Clave2024",
-                               "--digest", "md2", "N0MD"});
+    s = sim_corre(raiz.dir(), {"--talmir", TALMIR_BIN_LANZABLE, "--dir", raiz.dir(), "--answer",
+                               "Clave2024", "--digest", "md2", "N0MD"});
     EXPECT_EQ(s.codigo, 0) << s.texto;
 }
 
@@ -594,8 +593,9 @@ TEST(SimDialogo, ClaveEnLaLineaDeOrdenesParaQuienTeclea) {
     prueba::Raiz raiz;
     estacion_md(raiz);
     raiz.escribe("guion", "xxxxx\n{md2}\n");
-    Salida s = sim_corre(raiz.dir(), {"--talmir", TALMIR_BIN, "--dir", raiz.dir(), "--password",
-                                      "Clave2024", "--script", raiz.ruta("guion"), "N0MD"});
+    Salida s =
+        sim_corre(raiz.dir(), {"--talmir", TALMIR_BIN_LANZABLE, "--dir", raiz.dir(), "--password",
+                               "Clave2024", "--script", raiz.ruta("guion"), "N0MD"});
     EXPECT_EQ(s.codigo, 0) << s.texto;
     // The first challenge, a wrong answer typed as it is, then a fresh challenge.
     std::string d1 = digitos_md(s.texto);
@@ -617,10 +617,10 @@ TEST(SimDialogo, ClaveEnLaLineaDeOrdenesParaQuienTeclea) {
 
     // {plain} sends the five characters; without --password the line goes as typed.
     raiz.escribe("guion", "{plain}\n");
-    s = sim_corre(raiz.dir(), {"--talmir", TALMIR_BIN, "--dir", raiz.dir(), "--password",
+    s = sim_corre(raiz.dir(), {"--talmir", TALMIR_BIN_LANZABLE, "--dir", raiz.dir(), "--password",
                                "Clave2024", "--script", raiz.ruta("guion"), "N0MD"});
     EXPECT_EQ(s.codigo, 0) << s.texto;
-    s = sim_corre(raiz.dir(), {"--talmir", TALMIR_BIN, "--dir", raiz.dir(), "--script",
+    s = sim_corre(raiz.dir(), {"--talmir", TALMIR_BIN_LANZABLE, "--dir", raiz.dir(), "--script",
                                raiz.ruta("guion"), "--max", "2", "N0MD"});
     EXPECT_NE(s.texto.find("[talmir-sim] run: N0MD-0 1 0 0 0 1 {plain}\n"), std::string::npos)
         << s.texto;
@@ -635,8 +635,8 @@ TEST(SimDialogo, ForwardEntreDosRaices) {
     b.config(prueba::config_basica("1 OPEN\n"));
     a.usuarios("N1BBS\n1 FORWARD5 clave99\n-\n");
     b.usuarios("N0BBS\n1 FORWARD5 clave99\n-\n");
-    Salida s = sim_corre(a.dir(), {"--talmir", TALMIR_BIN, "--forward", "N0BBS", "--dir", a.dir(),
-                                   "--partner-dir", b.dir(), "N1BBS"});
+    Salida s = sim_corre(a.dir(), {"--talmir", TALMIR_BIN_LANZABLE, "--forward", "N0BBS", "--dir",
+                                   a.dir(), "--partner-dir", b.dir(), "N1BBS"});
     EXPECT_EQ(s.codigo, 0) << s.texto;
     std::size_t p = s.texto.find("[talmir-sim] A -> B: ![");
     ASSERT_NE(p, std::string::npos) << s.texto;
@@ -650,7 +650,7 @@ TEST(SimDialogo, ForwardEntreDosRaices) {
 
     // B keeps another password: its digest is refused.
     b.usuarios("N0BBS\n1 FORWARD5 otra\n-\n");
-    s = sim_corre(a.dir(), {"--talmir", TALMIR_BIN, "--forward", "N0BBS", "--dir", a.dir(),
+    s = sim_corre(a.dir(), {"--talmir", TALMIR_BIN_LANZABLE, "--forward", "N0BBS", "--dir", a.dir(),
                             "--partner-dir", b.dir(), "N1BBS"});
     EXPECT_EQ(s.codigo, 2) << s.texto;
     EXPECT_NE(s.texto.find("*** MISTAKEN IDENTITY - DENIED ACCESS!"), std::string::npos);

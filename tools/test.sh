@@ -6,9 +6,11 @@
 # check of the sources, clang-tidy and cppcheck on src/, the libFuzzer
 # harnesses for a bounded time (tools/fuzz.sh --ci) and the rendering of the
 # manual pages; as root also the package's installation with apt-get, in an
-# overlay of the system. As root it first builds the patched FBB of
-# platform/fbb (fbb 7.011-2+talmir1, once: build-fbb keeps it), extracted
-# into build-fbb/raiz, so that the end-to-end tests run under it too.
+# overlay of the system, and the Raspberry Pi builds (armhf and arm64 with
+# Debian's cross compilers, tested under qemu-user: tools/cross.sh). As root
+# it first builds the patched FBB of platform/fbb (fbb 7.011-2+talmir1, once:
+# build-fbb keeps it), extracted into build-fbb/raiz, so that the end-to-end
+# tests run under it too.
 #
 # Usage: bash tools/test.sh   (as root on a fresh Debian machine: it installs
 # what is missing with apt-get; as another user everything must be there).
@@ -216,6 +218,28 @@ if [ "$(id -u)" = 0 ] && [ -f /etc/debian_version ]; then
             fallos+=("apt-get install of the patched FBB")
         fi
     fi
+fi
+
+# --- The Raspberry Pi builds (tools/cross.sh), as root on Debian: armhf and
+# arm64 cross-compiled, their unit and process-level tests under qemu-user.
+if [ "$(id -u)" = 0 ] && [ -f /etc/debian_version ]; then
+    for arq in armhf arm64; do
+        echo
+        echo "== Cross build for $arq: bash tools/cross.sh $arq"
+        mkdir -p "build-cross-$arq"
+        set +e
+        bash tools/cross.sh "$arq" 2>&1 | tee "build-cross-$arq/cross-salida.txt"
+        codigo=${PIPESTATUS[0]}
+        set -e
+        linea=$(grep -E 'tests passed|tests failed' "build-cross-$arq/cross-salida.txt" | tail -1 | sed 's/^ *//' || true)
+        tiempo=$(grep -oE 'total [0-9]+ s' "build-cross-$arq/cross-salida.txt" | tail -1 || true)
+        resumen+=("cross $arq (qemu-user): ${linea:-no ctest summary}${tiempo:+, $tiempo}")
+        if [[ $linea =~ ([0-9]+)\ tests\ failed\ out\ of\ ([0-9]+) ]]; then
+            total_fallidos=$((total_fallidos + BASH_REMATCH[1]))
+            total_pasados=$((total_pasados + BASH_REMATCH[2] - BASH_REMATCH[1]))
+        fi
+        if [ "$codigo" != 0 ]; then fallos+=("cross $arq"); fi
+    done
 fi
 
 echo
