@@ -86,4 +86,54 @@ TEST(FbbInstaladoCheck, ElCheckLoAvisa) {
         << r.salida;
 }
 
+// GUEST (a mode of users.prt only) under an FBB without guest access:
+// warned of at the line that gives it, and in the story of a station that
+// meets it.
+TEST(FbbInstaladoCheck, GuestSinAccesoDeInvitado) {
+    struct CasoGuest {
+        const char* nombre;
+        std::string puertos;   // config.prt's port lines
+        std::string usuarios;  // users.prt
+        std::string version;   // fbb's package version, "" no xfbbd
+        std::string aviso;     // where the warning is, "" none
+    };
+    const std::string aviso =
+        ": warning: FBB 7.011-2 (package fbb) has no guest access: it takes "
+        "GUEST's exit code 11 as a pending answer";
+    const std::vector<CasoGuest> casos = {
+        {"users.prt line", "1 OPEN\n", "N0GST\n1 GUEST\n-\n", "7.011-2",
+         "./var/ax25/fbb/talmir/users.prt:2"},
+        {"newer FBB", "1 OPEN\n", "N0GST\n1 GUEST\n-\n", "7.012-1", ""},
+        {"no FBB here", "1 OPEN\n", "N0GST\n1 GUEST\n-\n", "", ""},
+        {"no GUEST", "1 OPEN\n", "N0GST\n1 HOLD\n-\n", "7.011-2", ""},
+    };
+    for (const CasoGuest& c : casos) {
+        Raiz raiz;
+        raiz.fbb_basico();
+        raiz.config(prueba::config_basica(c.puertos));
+        raiz.escribe("var/ax25/fbb/talmir/users.prt", c.usuarios);
+        if (!c.version.empty()) {
+            // The quoting patch's marker: only the guest warning is due.
+            raiz.escribe("usr/sbin/xfbbd", std::string(talmir::FBB_MARCA_CITADO));
+            raiz.escribe("var/lib/dpkg/status", paquete("fbb", "install ok installed", c.version));
+        }
+        prueba::Resultado r = prueba::ejecuta_programa(TALMIR_CHECK_BIN, raiz, {});
+        if (c.aviso.empty()) {
+            EXPECT_EQ(r.salida.find("guest access"), std::string::npos) << c.nombre << r.salida;
+        } else {
+            EXPECT_NE(r.salida.find(c.aviso + aviso), std::string::npos) << c.nombre << r.salida;
+        }
+        EXPECT_EQ(r.codigo, 0) << c.nombre << r.salida;
+    }
+    // The station's story says what FBB will do.
+    Raiz raiz;
+    raiz.fbb_basico();
+    raiz.config(prueba::config_basica("1 OPEN\n"));
+    raiz.escribe("var/ax25/fbb/talmir/users.prt", "N0GST\n1 GUEST\n-\n");
+    raiz.escribe("usr/sbin/xfbbd", std::string(talmir::FBB_MARCA_CITADO));
+    raiz.escribe("var/lib/dpkg/status", paquete("fbb", "install ok installed", "7.011-2"));
+    prueba::Resultado r = prueba::ejecuta_programa(TALMIR_CHECK_BIN, raiz, {"N0GST-0", "1"});
+    EXPECT_NE(r.salida.find("./usr/sbin/xfbbd" + aviso), std::string::npos) << r.salida;
+}
+
 }  // namespace

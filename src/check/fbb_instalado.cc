@@ -117,22 +117,38 @@ bool hasta_7011(const std::string& version) {
     return numeros[0] < 7 || (numeros[0] == 7 && numeros[1] <= 11);
 }
 
+// Which FBB the warnings name, from its package's version.
+std::string que_fbb(const std::string& version) {
+    return version.empty() ? std::string("this FBB (no package names it)")
+                           : "FBB " + version + " (package fbb)";
+}
+
+bool hay_xfbbd() {
+    Archivo f = Archivo::abre(FBB_XFBBD, "rb");
+    return static_cast<bool>(f);
+}
+
 }  // namespace
 
 std::string aviso_fbb_instalado() {
-    Archivo f = Archivo::abre(FBB_XFBBD, "rb");
-    if (!f) return std::string();
-    f.cierra();
-    if (tiene_marca(FBB_XFBBD)) return std::string();
+    if (!hay_xfbbd() || tiene_marca(FBB_XFBBD)) return std::string();
     const std::string version = version_paquete();
     if (!version.empty() && !hasta_7011(version)) return std::string();
-    const std::string que = version.empty() ? std::string("this FBB (no package names it)")
-                                            : "FBB " + version + " (package fbb)";
-    return que +
+    return que_fbb(version) +
            " hands every line a station types to its shell, unquoted: a station in a dialogue "
            "with talmir can run commands as FBB's user (root on Debian) and walk past any "
            "challenge by typing x|true. Install FBB with the quoting patch (platform/fbb/ in "
            "talmir's source; talmir(8), SECURITY)";
+}
+
+std::string aviso_guest_fbb() {
+    if (!hay_xfbbd()) return std::string();
+    const std::string version = version_paquete();
+    if (!version.empty() && !hasta_7011(version)) return std::string();
+    return que_fbb(version) +
+           " has no guest access: it takes GUEST's exit code 11 as a pending answer and runs "
+           "talmir again with the station's next line, which answers no challenge, so the "
+           "station is disconnected. Give it READONLY or HOLD instead";
 }
 
 }  // namespace talmir

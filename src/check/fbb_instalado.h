@@ -15,4 +15,9 @@ inline constexpr const char FBB_MARCA_CITADO[] = "fbb-shell-quote-1";
 // names) hands every line a station types to its shell.
 std::string aviso_fbb_instalado();
 
+// The warning due for a station in the GUEST mode under the installed FBB,
+// or the empty text: LinFBB 7.0.11 and older (and an FBB that no package
+// names) have no guest access.
+std::string aviso_guest_fbb();
+
 }  // namespace talmir

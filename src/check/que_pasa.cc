@@ -338,6 +338,10 @@ int Camino::ejecuta() {
         const Corrida primera = corre(sim, 0, nullptr, estacion_.nuevo);
         camino(primera);
         cuenta("first call", primera);
+        if (primera.salida == SALIDA_GUEST) {
+            const std::string guest = aviso_guest_fbb();
+            if (!guest.empty()) en(FBB_XFBBD, 0, "warning: " + guest);
+        }
         if (primera.salida != SALIDA_OTRA) return estado();
 
         // The challenge as the first call left it, and the answer it calls for.

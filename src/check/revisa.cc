@@ -53,6 +53,14 @@ const PuertoCfg* Revision::puerto_cfg(int puerto) const {
     return nullptr;
 }
 
+void Revision::aviso_guest(const std::string& fichero, unsigned num) {
+    if (!guest_mirado_) {
+        guest_fbb_ = aviso_guest_fbb();
+        guest_mirado_ = true;
+    }
+    if (!guest_fbb_.empty()) inf_.aviso(fichero, num, guest_fbb_);
+}
+
 int Revision::ejecuta() {
     instala_escucha();
     // The program's own files come first in the report.

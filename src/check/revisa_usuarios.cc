@@ -51,6 +51,7 @@ void Revision::revisa_linea_usr(Bloque& b, const LINEAUSRS& l, unsigned num) {
                    texto("%s is no mode: the station is let in as with OPEN",
                          nombre_modo(l.modo).c_str()));
     }
+    if (l.modo == MODO_GUEST) aviso_guest(ruta_usr_, num);
     if (l.modo == 9) {
         if (pr == 1 && !solo_digitos(pw)) {
             inf_.error(ruta_usr_, num,

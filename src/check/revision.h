@@ -88,6 +88,7 @@ class Revision {
     void revisa_bloqueo();
     void revisa_idiomas_fbb();
     const PuertoCfg* puerto_cfg(int puerto) const;
+    void aviso_guest(const std::string& fichero, unsigned num);
 
     Informe& inf_;
     char r_buf_[RBUF_SIZE] = {};
@@ -101,6 +102,9 @@ class Revision {
     std::vector<Primera> primeras_;
     std::set<std::pair<int, int>> textos_dichos_;
     std::set<std::string> tablas_dichas_;
+    // The installed FBB's answer to GUEST, asked once.
+    bool guest_mirado_ = false;
+    std::string guest_fbb_;
 };
 
 }  // namespace talmir::revision
