@@ -21,10 +21,13 @@ cd "$(dirname "$0")/.."
 # --- What a fresh Debian machine lacks --------------------------------------
 # fbb: the real BBS (xfbbd) for the end-to-end tests (ctest label e2e);
 # dpkg-dev, debhelper and lintian: the Debian package built and checked
-# (ctest label deb); clang and its runtime for the fuzzers; clang-tidy and cppcheck; valgrind
-# for the instruction budgets (ctest label budget).
+# (ctest label deb); the cross compilers of i386, armhf and arm64, against
+# which InfsysNativo.* check the native inf.sys layout of each; clang and
+# its runtime for the fuzzers; clang-tidy and cppcheck; valgrind for the
+# instruction budgets (ctest label budget).
 paquetes=(cmake make g++ libgtest-dev googletest clang-format man-db groff-base fbb
           dpkg-dev debhelper lintian
+          g++-i686-linux-gnu g++-arm-linux-gnueabihf g++-aarch64-linux-gnu
           clang libclang-rt-dev clang-tidy cppcheck valgrind)
 faltan=()
 for p in "${paquetes[@]}"; do
