@@ -104,7 +104,7 @@ case $etapa in
     exit "$codigo"
     ;;
 -h | --help | "")
-    sed -n '16,28p' "$0" | sed 's/^# \{0,1\}//'
+    sed -n '16,26p' "$0" | sed 's/^# \{0,1\}//'
     exit 2
     ;;
 *)
@@ -562,12 +562,25 @@ echo "== FBB stopped; what it ran"
 para_fbb
 # -v: "Debug: command = {cd FDIR/ ; ./c_filter ARGS </dev/null >...}", then
 # "Debug: exit code = N": the package's link in FBB's filter directory.
-# Each run with its exit code, as "CALL-SSID LEVEL FLAGS NEW => CODE".
-llamadas=$(awk '
-    /^Debug: command = \{cd .* ; \.\/c_filter / {
-        sub(/.*\.\/c_filter /, ""); d = $1 " " $2 " " $3 " " $4; next }
-    /^Debug: exit code = / && d != "" { print d " => " $NF; d = "" }
-    /^Debug: command = / { d = "" }' "$REGISTRO" | grep -v '^N0SYS' | tr '\n' ,)
+# Each run with its exit code, as "CALL-SSID LEVEL FLAGS NEW => CODE,".
+llamadas=""
+orden=""
+[ -f "$REGISTRO" ] || falla "no log of FBB's: $REGISTRO"
+touch "$REGISTRO"
+while IFS= read -r linea; do
+    case $linea in
+    "Debug: command = {cd "*" ; ./c_filter "*)
+        read -r indicativo nivel banderas nuevo _ <<<"${linea#*./c_filter }"
+        orden="$indicativo $nivel $banderas $nuevo"
+        ;;
+    "Debug: exit code = "*)
+        # The sysop's own connections are not counted.
+        if [ -n "$orden" ] && [[ $orden != N0SYS* ]]; then llamadas+="$orden => ${linea##* },"; fi
+        orden=""
+        ;;
+    "Debug: command = "*) orden="" ;;
+    esac
+done <"$REGISTRO"
 igual "FBB's runs of c_filter, from its log" "$llamadas" \
     "N0NRM-0 0 3616 1 => 1,N0NRM-0 1 3616 1 => 0,N0NRM-0 0 3616 0 => 1,N0NRM-0 1 3616 0 => 1,N0NRM-0 2 3616 0 => 1,N0NRM-0 3 3616 0 => 2,N0NEW-0 0 3616 1 => 0,"
 grep -q "^Debug: command = {cd $FILTRO/ ; ./c_filter N0NRM-0 0 " "$REGISTRO" ||
