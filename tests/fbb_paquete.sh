@@ -200,11 +200,16 @@ printf '# The test BBS: any callsign from the loopback address.\n127.0.0.1 +\n' 
 # The data tree /usr/sbin/fbb checks before it starts xfbbd. Debian's fbb
 # ships it as /var/lib/ax25/fbb, but xfbbd's built-in paths, fbbopt.conf and
 # /usr/sbin/fbb all name /var/ax25/fbb: the sysop makes it.
+# A BBS of its own from scratch: FBB's data and talmir's state of an earlier
+# run go (with --installed they are put back afterwards), and so does a
+# port_l.sys, which FBB and talmir would read instead of port.sys.
+find "$DATOS" -mindepth 1 -maxdepth 1 ! -name talmir -exec rm -rf {} +
+find "$TRABAJO" -mindepth 1 -maxdepth 1 ! -name config.prt ! -name users.prt -exec rm -rf {} +
+rm -f "$CONF/port_l.sys"
 for d in mail binmail; do
     for n in 0 1 2 3 4 5 6 7 8 9; do mkdir -p "$DATOS/$d/mail$n"; done
 done
 mkdir -p "$DATOS"/{oldmail,log,sat,wp,fbbdos/yapp}
-rm -f "$DATOS/mail/mail.in" "$DATOS/mail/mail.lck"
 
 echo "== talmir's configuration in $CONF/talmir"
 # Sysop N0SYS, three answers, the introduction text and the new-user mail
@@ -239,7 +244,6 @@ Telnet  NORMAL  $CLAVE
 EOF
 INTRO="Welcome to N0BBS, behind talmir."
 echo "$INTRO" >"$TRABAJO/intro.prt"
-rm -f "$TRABAJO/error.prt" "$TRABAJO/lognopas.prt" "$TRABAJO"/error*.tmp "$TRABAJO/mail.prt"
 
 # --- FBB started ------------------------------------------------------------------
 # The fbb package has no init script and no systemd unit. Its start script
