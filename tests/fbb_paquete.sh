@@ -151,10 +151,18 @@ igual() { # what got expected
 }
 
 [ -x /usr/sbin/xfbbd ] || salta "no /usr/sbin/xfbbd"
-# The package's layout, as this test relies on it.
-igual "c_filter link" "$(readlink "$FILTRO/c_filter")" /usr/sbin/talmir
-igual "config.prt link" "$(readlink "$TRABAJO/config.prt")" "$CONF/talmir/config.prt"
-igual "users.prt link" "$(readlink "$TRABAJO/users.prt")" "$CONF/talmir/users.prt"
+# The package's layout, as this test relies on it: links (absolute or
+# relative) to the program and to the configuration in /etc.
+enlace() { # link target
+    if [ -L "$1" ]; then
+        igual "$1" "$(readlink -f "$1")" "$2"
+    else
+        falla "$1 is no symbolic link: $(ls -ld "$1" 2>&1)"
+    fi
+}
+enlace "$FILTRO/c_filter" /usr/sbin/talmir
+enlace "$TRABAJO/config.prt" "$CONF/talmir/config.prt"
+enlace "$TRABAJO/users.prt" "$CONF/talmir/users.prt"
 # Neither FBB nor talmir is to read another configuration than the real one.
 unset FBBCONF TALMIR
 
