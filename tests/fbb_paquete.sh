@@ -65,9 +65,21 @@ case $etapa in
     [ -x /usr/sbin/xfbbd ] && [ -x /usr/sbin/fbb ] || salta "no /usr/sbin/xfbbd (package fbb)"
     [ -x /usr/sbin/talmir ] || salta "talmir is not installed"
     unshare -n true 2>/dev/null || salta "no network namespaces here"
-    # A BBS at work here shares FBB's files with the one of this test.
+    # A BBS at work here on FBB's real files would share them with the one
+    # of this test: an xfbbd working in /var/ax25/fbb, or one of this mount
+    # namespace that reads /etc/ax25/fbb/fbb.conf. (Scratch BBSs, as the
+    # end-to-end tests make them, and BBSs in overlays do not count.)
+    datos=$(stat -L -c %d:%i /var/ax25/fbb 2>/dev/null || echo none)
     for d in /proc/[0-9]*; do
-        if [ "$(cat "$d/comm" 2>/dev/null)" = xfbbd ]; then salta "an xfbbd is running here"; fi
+        [ "$(cat "$d/comm" 2>/dev/null)" = xfbbd ] || continue
+        if [ "$(stat -L -c %d:%i "$d/cwd" 2>/dev/null)" = "$datos" ]; then
+            salta "an xfbbd is running here in /var/ax25/fbb (${d#/proc/})"
+        fi
+        conf=$(tr '\0' '\n' <"$d/environ" 2>/dev/null | sed -n 's/^FBBCONF=//p')
+        if [ "$(readlink "$d/ns/mnt")" = "$(readlink /proc/self/ns/mnt)" ] &&
+            { [ -z "$conf" ] || [ "$conf" = /etc/ax25/fbb/fbb.conf ]; }; then
+            salta "an xfbbd is running here on /etc/ax25/fbb/fbb.conf (${d#/proc/})"
+        fi
     done
     # What this test overwrites: FBB's and talmir's configuration in
     # /etc/ax25/fbb, FBB's data and talmir's working directory under
