@@ -35,16 +35,30 @@ salta() {
     exit 77
 }
 
+# Network and PID namespaces of its own, with /proc for the latter.
+espacios() { unshare -n -p -f --mount-proc "$@"; }
+
 # --- The stages: who runs where ------------------------------------------------
-# DEB:          root of the machine -> tools/capas.sh -> --capa DEB
+# DEB:          as root on the machine -> tools/capas.sh -> --capa DEB
 # --capa DEB:   in the overlay: apt-get install, then the namespaces -> --red
 # --installed:  the configuration saved -> the namespaces -> --red, then put back
 # --red:        in the namespaces: the BBS and the checks
+# The inner stages refuse to run anywhere else: --capa installs packages and
+# --red overwrites FBB's configuration.
 etapa=${1:-}
 case $etapa in
---red) ;;
+--red)
+    if [ "$$" != 1 ] || [ -z "${FBB_PAQUETE_DESDE:-}" ]; then
+        echo "fbb_paquete: --red runs only in the namespaces the other stages make" >&2
+        exit 2
+    fi
+    ;;
 --capa)
     DEB=${2:?}
+    if [ "$(grep -cE '^[^ ]+ [^ ]+ [^ ]+ [^ ]+ /(usr|var|etc) .* - overlay ' /proc/self/mountinfo)" != 3 ]; then
+        echo "fbb_paquete: --capa runs only in the overlay of tools/capas.sh" >&2
+        exit 2
+    fi
     export DEBIAN_FRONTEND=noninteractive
     echo "== apt-get install fbb $(basename "$DEB") (in an overlay of this system)"
     # fbb is there on a machine that runs talmir's tests: then nothing to fetch.
@@ -58,13 +72,16 @@ case $etapa in
         echo "FAIL: apt-get install fbb $DEB" >&2
         exit 1
     fi
-    exec unshare -n -p -f --mount-proc bash "$YO" --red
+    echo "   installed in $SECONDS s"
+    set +e
+    FBB_PAQUETE_DESDE=capa espacios bash "$YO" --red
+    exit $?
     ;;
 --installed)
     [ "$(id -u)" = 0 ] || salta "not root"
-    [ -x /usr/sbin/xfbbd ] && [ -x /usr/sbin/fbb ] || salta "no /usr/sbin/xfbbd (package fbb)"
+    if [ ! -x /usr/sbin/xfbbd ] || [ ! -x /usr/sbin/fbb ]; then salta "no /usr/sbin/xfbbd (package fbb)"; fi
     [ -x /usr/sbin/talmir ] || salta "talmir is not installed"
-    unshare -n true 2>/dev/null || salta "no network namespaces here"
+    espacios true 2>/dev/null || salta "no network or PID namespaces here"
     # A BBS at work here on FBB's real files would share them with the one
     # of this test: an xfbbd working in /var/ax25/fbb, or one of this mount
     # namespace that reads /etc/ax25/fbb/fbb.conf. (Scratch BBSs, as the
@@ -110,7 +127,7 @@ case $etapa in
     trap restaura EXIT
     trap 'exit 1' INT TERM HUP
     set +e
-    unshare -n -p -f --mount-proc bash "$YO" --red
+    FBB_PAQUETE_DESDE=instalado espacios bash "$YO" --red
     codigo=$?
     set -e
     exit "$codigo"
@@ -126,7 +143,7 @@ case $etapa in
         exit 2
     }
     command -v apt-get >/dev/null || salta "no apt-get"
-    unshare -n true 2>/dev/null || salta "no network namespaces here"
+    espacios true 2>/dev/null || salta "no network or PID namespaces here"
     set +e
     bash "$FUENTES/tools/capas.sh" bash "$YO" --capa "$(realpath "$etapa")"
     codigo=$?
@@ -138,6 +155,8 @@ case $etapa in
 esac
 
 # --- In the namespaces: the BBS and the checks -----------------------------------
+# Only the stage --red goes on here; every other one has ended above.
+[ "$etapa" = --red ] || exit 2
 inicio=$SECONDS
 ip link set lo up || salta "no loopback in the network namespace"
 
@@ -401,11 +420,11 @@ hasta_re() {
         lee 0.2
     done
 }
-# Reads until FBB closes the connection (at most $1 seconds); $tomado is
-# then the untaken text.
+# Reads until FBB closes the connection (at most 20 s); $tomado is then the
+# untaken text.
 cierre() {
     local fin
-    fin=$(($(ahora) + ${1:-20} * 1000))
+    fin=$(($(ahora) + 20000))
     while ((!cerrada)) && (($(ahora) < fin)); do lee 0.2; done
     tomado=${recibido:pos}
     pos=${#recibido}
