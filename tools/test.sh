@@ -194,6 +194,22 @@ if [ "$(id -u)" = 0 ] && [ -f /etc/debian_version ]; then
     else
         fallos+=("apt-get install of the package")
     fi
+    # The same package under Debian's installed FBB, set up as a sysop does,
+    # stations logging in over telnet.
+    echo
+    echo "== talmir's package under Debian's FBB: tests/fbb_paquete.sh (in an overlay)"
+    shopt -s nullglob
+    paquete=(build-test/paquete-deb/talmir_*.deb)
+    shopt -u nullglob
+    set +e
+    ((${#paquete[@]} == 1)) && bash tests/fbb_paquete.sh "${paquete[0]}"
+    codigo=$?
+    set -e
+    case $codigo in
+    0) resumen+=("FBB: the package's talmir challenges, refuses and mails under the installed xfbbd") ;;
+    77) resumen+=("FBB: tests/fbb_paquete.sh skipped") ;;
+    *) fallos+=("talmir's package under Debian's FBB") ;;
+    esac
     # The package for the Raspberry Pi: cross-built for armhf and arm64,
     # checked like the native one (lintian, contents, a scratch root), its
     # programs run under qemu-user.
