@@ -21,12 +21,12 @@ cd "$(dirname "$0")/.."
 # --- What a fresh Debian machine lacks --------------------------------------
 # fbb: the real BBS (xfbbd) for the end-to-end tests (ctest label e2e);
 # dpkg-dev, debhelper and lintian: the Debian package built and checked
-# (ctest label deb); the cross compilers of i386, armhf and arm64, against
+# (ctest label deb), and autopkgtest to run its debian/tests; the cross compilers of i386, armhf and arm64, against
 # which InfsysNativo.* check the native inf.sys layout of each; clang and
 # its runtime for the fuzzers; clang-tidy and cppcheck; valgrind for the
 # instruction budgets (ctest label budget).
 paquetes=(cmake make g++ libgtest-dev googletest clang-format man-db groff-base fbb
-          dpkg-dev debhelper lintian
+          dpkg-dev debhelper lintian autopkgtest
           g++-i686-linux-gnu g++-arm-linux-gnueabihf g++-aarch64-linux-gnu
           clang libclang-rt-dev clang-tidy cppcheck valgrind)
 faltan=()
@@ -210,6 +210,24 @@ if [ "$(id -u)" = 0 ] && [ -f /etc/debian_version ]; then
     77) resumen+=("FBB: tests/fbb_paquete.sh skipped") ;;
     *) fallos+=("talmir's package under Debian's FBB") ;;
     esac
+    # The same test as a distribution runs it: the autopkgtest of debian/tests
+    # on the built package and the source tree it was built from (tools/deb.sh's
+    # copy), with autopkgtest's null runner (this machine is the testbed)
+    # inside an overlay; the test makes its own namespaces.
+    echo
+    echo "== autopkgtest of debian/tests (null runner, in an overlay)"
+    set +e
+    ((${#paquete[@]} == 1)) && bash tools/capas.sh autopkgtest \
+        --ignore-restrictions=isolation-container "$(realpath "${paquete[0]}")" "$PWD/build-test/paquete-deb/talmir/" -- null \
+        >build-test/autopkgtest.log 2>&1
+    codigo=$?
+    set -e
+    if [ "$codigo" = 0 ]; then
+        resumen+=("autopkgtest: $(grep -E '^fbb-login +[A-Z]+' build-test/autopkgtest.log | tail -1)")
+    else
+        tail -n 30 build-test/autopkgtest.log
+        fallos+=("autopkgtest (build-test/autopkgtest.log)")
+    fi
     # The package for the Raspberry Pi: cross-built for armhf and arm64,
     # checked like the native one (lintian, contents, a scratch root), its
     # programs run under qemu-user.
