@@ -201,9 +201,8 @@ if [ "$ARQ" != "$NATIVA" ]; then
     i386) EMULADOR=qemu-i386-static ;;
     *) EMULADOR=qemu-$ARQ-static ;;
     esac
-    if ! command -v "$EMULADOR" >/dev/null && [ "$(id -u)" = 0 ]; then
-        DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends qemu-user-static >&2
-    fi
+    source "$FUENTES/tools/faltan.sh"
+    instala_faltan paquete_deb qemu-user-static
     command -v "$EMULADOR" >/dev/null || falla "no $EMULADOR to run the $ARQ programs"
 fi
 

@@ -33,20 +33,8 @@ dir=build-cross-$arq
 
 # --- What a fresh Debian machine lacks --------------------------------------
 paquetes=(cmake make "crossbuild-essential-$arq" qemu-user-static googletest)
-faltan=()
-for p in "${paquetes[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || faltan+=("$p")
-done
-if ((${#faltan[@]})); then
-    if [ "$(id -u)" != 0 ]; then
-        echo "cross: missing packages ${faltan[*]}: run as root (or install them)" >&2
-        exit 1
-    fi
-    echo "== Installing ${faltan[*]}"
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update
-    apt-get install -y --no-install-recommends "${faltan[@]}"
-fi
+source tools/faltan.sh
+instala_faltan cross "${paquetes[@]}"
 
 # --- How the foreign programs run ---------------------------------------------
 # ctest puts the emulator (cmake/cross.cmake) in front of each test, and the

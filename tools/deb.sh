@@ -28,25 +28,14 @@ mkdir -p "$CONSTRUCCION"
 CONSTRUCCION=$(cd "$CONSTRUCCION" && pwd)
 
 # debian/control's Build-Depends, and dpkg-buildpackage itself.
-faltan=()
 paquetes=(dpkg-dev debhelper cmake make g++)
 if [ -n "$ARQ" ] && [ "$ARQ" != "$(dpkg --print-architecture)" ]; then
     paquetes+=("crossbuild-essential-$ARQ")
 else
     ARQ=
 fi
-for p in "${paquetes[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || faltan+=("$p")
-done
-if ((${#faltan[@]})); then
-    if [ "$(id -u)" != 0 ]; then
-        echo "deb: missing packages ${faltan[*]}: run as root (or install them)" >&2
-        exit 1
-    fi
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update >&2
-    apt-get install -y --no-install-recommends "${faltan[@]}" >&2
-fi
+source tools/faltan.sh
+instala_faltan deb "${paquetes[@]}"
 
 copia=$CONSTRUCCION/talmir
 rm -rf "$copia"

@@ -17,20 +17,8 @@ CONSTRUCCION=$FUENTES/build-demo
 ESCENA=$FUENTES/scratch-demo
 
 # --- What a fresh Debian machine lacks --------------------------------------
-faltan=()
-for p in cmake make g++; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || faltan+=("$p")
-done
-if ((${#faltan[@]})); then
-    if [ "$(id -u)" != 0 ]; then
-        echo "demo: missing packages ${faltan[*]}: run as root (or install them)" >&2
-        exit 1
-    fi
-    echo "== Installing ${faltan[*]}"
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update
-    apt-get install -y --no-install-recommends "${faltan[@]}"
-fi
+source tools/faltan.sh
+instala_faltan demo cmake make g++
 
 # --- Build ---------------------------------------------------------------
 echo "== Building talmir and talmir-sim in build-demo (TALMIR_ROOT=.)"

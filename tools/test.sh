@@ -29,20 +29,8 @@ paquetes=(cmake make g++ libgtest-dev googletest clang-format man-db groff-base 
           dpkg-dev debhelper lintian autopkgtest
           g++-i686-linux-gnu g++-arm-linux-gnueabihf g++-aarch64-linux-gnu
           clang libclang-rt-dev clang-tidy cppcheck valgrind)
-faltan=()
-for p in "${paquetes[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || faltan+=("$p")
-done
-if ((${#faltan[@]})); then
-    if [ "$(id -u)" != 0 ]; then
-        echo "test: missing packages ${faltan[*]}: run as root (or install them)" >&2
-        exit 1
-    fi
-    echo "== Installing ${faltan[*]}"
-    export DEBIAN_FRONTEND=noninteractive
-    apt-get update
-    apt-get install -y --no-install-recommends "${faltan[@]}"
-fi
+source tools/faltan.sh
+instala_faltan test "${paquetes[@]}"
 
 fallos=()
 resumen=()
