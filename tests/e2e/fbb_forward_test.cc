@@ -51,12 +51,14 @@ void PrintTo(const ModoForward& m, std::ostream* os) {
     *os << m.palabra;
 }
 
-// config.prt: built-in English texts, the BBS's sysop, three answers, no
-// texts, only the failed-password log (logfall) on, port 1 open.
+// config.prt: built-in English texts, the BBS's sysop, three answers, the
+// introduction text on (the partner gets it after its right answer, as any
+// station, and FBB's forward goes on), only the failed-password log
+// (logfall) on, port 1 open.
 std::string config_prt(const std::string& sysop) {
     return "**\n" + sysop +
            "\n3\nPASSWORD>\n"
-           "NO\nNO\nNO\nNO\nNO\nNO\nNO\n"  // txtlang ... msgnewusr
+           "NO\nNO\nNO\nNO\nOK\nNO\nNO\n"  // txtlang ... msgnewusr
            "NO\nNO\n"                      // logtotal logexc
            "OK\n"                          // logfall
            "1  OPEN\n";
@@ -212,6 +214,8 @@ class FbbForward : public ::testing::Test {
         ASSERT_EQ(b_->fallo(), "");
         a_->socio_forward("N2BBS", b_->puerto());
         b_->socio_forward("N0BBS", a_->puerto());
+        a_->talmir("intro.prt", "Welcome to N0BBS, behind talmir.\nMail for N0 only.\n");
+        b_->talmir("intro.prt", "Welcome to N2BBS, behind talmir.\nMail for N2 only.\n");
         a_->talmir("config.prt", config_prt("N0SYS"));
         b_->talmir("config.prt", config_prt("N2SYS"));
         a_->talmir("users.prt", users_prt("N2BBS", m, clave_a));
