@@ -47,8 +47,21 @@ struct ModoForward {
 const ModoForward kForward = {"FORWARD", e2e::md2_hex};
 const ModoForward kForward5 = {"FORWARD5", e2e::md5_hex};
 
-void PrintTo(const ModoForward& m, std::ostream* os) {
-    *os << m.palabra;
+// The modes N0BBS and N2BBS keep for each other.
+struct Modos {
+    const char* nombre;
+    ModoForward a, b;
+};
+
+const Modos kModos[] = {
+    {"FORWARD", kForward, kForward},
+    {"FORWARD5", kForward5, kForward5},
+    // Each answers in its own digest; the called side takes either.
+    {"FORWARDYFORWARD5", kForward, kForward5},
+};
+
+void PrintTo(const Modos& m, std::ostream* os) {
+    *os << m.nombre;
 }
 
 // config.prt: built-in English texts, the BBS's sysop, three answers, the
@@ -207,7 +220,7 @@ class FbbForward : public ::testing::Test {
 
     // N0BBS and N2BBS, each the other's forward partner, with the password
     // each keeps for the other, started.
-    void arranca_par(const ModoForward& m, const std::string& clave_a, const std::string& clave_b) {
+    void arranca_par(const Modos& m, const std::string& clave_a, const std::string& clave_b) {
         a_ = bbs("N0BBS", "N0SYS");
         b_ = bbs("N2BBS", "N2SYS");
         ASSERT_EQ(a_->fallo(), "");
@@ -218,8 +231,8 @@ class FbbForward : public ::testing::Test {
         b_->talmir("intro.prt", "Welcome to N2BBS, behind talmir.\nMail for N2 only.\n");
         a_->talmir("config.prt", config_prt("N0SYS"));
         b_->talmir("config.prt", config_prt("N2SYS"));
-        a_->talmir("users.prt", users_prt("N2BBS", m, clave_a));
-        b_->talmir("users.prt", users_prt("N0BBS", m, clave_b));
+        a_->talmir("users.prt", users_prt("N2BBS", m.a, clave_a));
+        b_->talmir("users.prt", users_prt("N0BBS", m.b, clave_b));
         ASSERT_EQ(a_->arranca(), "") << "network: " << e2e::red();
         ASSERT_EQ(b_->arranca(), "") << "network: " << e2e::red();
     }
@@ -229,7 +242,7 @@ class FbbForward : public ::testing::Test {
 };
 
 class FbbForwardPar : public FbbForward,
-                      public ::testing::WithParamInterface<std::tuple<Fbb, ModoForward>> {
+                      public ::testing::WithParamInterface<std::tuple<Fbb, Modos>> {
    protected:
     void SetUp() override { elige(std::get<0>(GetParam())); }
 };
@@ -265,7 +278,7 @@ void comprueba_autenticacion(const Bbs& llamante, const Bbs& llamado, const Modo
 // --- Mail both ways -----------------------------------------------------------
 
 TEST_P(FbbForwardPar, ElMensajeVaYVuelveConAutenticacion) {
-    const ModoForward& m = std::get<1>(GetParam());
+    const Modos& m = std::get<1>(GetParam());
     const std::string clave = "Reenvio55";
     arranca_par(m, clave, clave);
     if (HasFatalFailure()) return;
@@ -319,8 +332,8 @@ TEST_P(FbbForwardPar, ElMensajeVaYVuelveConAutenticacion) {
     b_->para();
     // Each BBS challenged the other when called, and answered the other's
     // challenge when it called.
-    comprueba_autenticacion(*a_, *b_, m, clave, "0");
-    comprueba_autenticacion(*b_, *a_, m, clave, "0");
+    comprueba_autenticacion(*a_, *b_, m.a, clave, "0");
+    comprueba_autenticacion(*b_, *a_, m.b, clave, "0");
     EXPECT_FALSE(a_->existe(Bbs::trabajo("lognopas.prt")));
     EXPECT_FALSE(b_->existe(Bbs::trabajo("lognopas.prt")));
 }
@@ -330,7 +343,7 @@ TEST_P(FbbForwardPar, ElMensajeVaYVuelveConAutenticacion) {
 TEST_P(FbbForwardMal, ClavesDistintasNadieEntraYElMensajeSeQueda) {
     // N0BBS keeps Reenvio55 for N2BBS, N2BBS keeps Otra9999 for N0BBS.
     const std::string clave_a = "Reenvio55", clave_b = "Otra9999";
-    arranca_par(kForward5, clave_a, clave_b);
+    arranca_par(kModos[1], clave_a, clave_b);
     if (HasFatalFailure()) return;
     Sysop sa(*a_, "N0SYS");
     Sysop sb(*b_, "N2SYS");
@@ -386,9 +399,9 @@ TEST_P(FbbForwardMal, ClavesDistintasNadieEntraYElMensajeSeQueda) {
 
 INSTANTIATE_TEST_SUITE_P(Fbb, FbbForwardPar,
                          ::testing::Combine(::testing::Values(Fbb::Original, Fbb::Parcheado),
-                                            ::testing::Values(kForward, kForward5)),
+                                            ::testing::ValuesIn(kModos)),
                          [](const auto& i) {
-                             return nombre(std::get<0>(i.param)) + std::get<1>(i.param).palabra;
+                             return nombre(std::get<0>(i.param)) + std::get<1>(i.param).nombre;
                          });
 
 INSTANTIATE_TEST_SUITE_P(Fbb, FbbForwardMal, ::testing::Values(Fbb::Original, Fbb::Parcheado),
