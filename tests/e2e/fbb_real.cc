@@ -302,7 +302,7 @@ Bbs::Bbs(const Opciones& o)
     for (const char* d : {"pg", "server", "tool"}) crea_dirs(ruta(d));
 
     puerto_ = puerto_libre();
-    auto puertos = [](int puerto, const std::string& descripcion) {
+    auto puertos = [&o](int puerto, const std::string& descripcion) {
         return "# Scratch BBS of talmir's end-to-end tests: one telnet port on the\n"
                "# loopback address (address and TCP port in place of device and baud).\n"
                "#Ports TNCs\n"
@@ -313,8 +313,8 @@ Bbs::Bbs(const Opciones& o)
                "\n"
                "#TNC NbCh Com MultCh Pacln Maxfr NbFwd MxBloc M/P-Fwd Mode  Freq\n"
                "  0   0    0   0      0     0     0     0      00/01   ----  File-fwd.\n"
-               "  1   4    1   0      250   2     1     10     00/60   TU    " +
-               descripcion + "\n";
+               "  1   4    1   0      250   2     1     10     " +
+               o.hora_forward + "   TU    " + descripcion + "\n";
     };
     if (o.port_l) {
         escribe("etc/ax25/fbb/port_l.sys", puertos(puerto_, o.descripcion));

@@ -79,6 +79,9 @@ class Bbs {
         // and its sysop: two scratch BBSs can run side by side.
         std::string indicativo = "N0BBS";
         std::string sysop = "N0SYS";
+        // The telnet port's forward time (port.sys M/P-Fwd: the minute of
+        // the hour and the period in minutes); "00/01" calls every minute.
+        std::string hora_forward = "00/60";
     };
 
     Bbs();
