@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <iterator>
 #include <memory>
 #include <regex>
 #include <sstream>
@@ -209,8 +210,10 @@ class FbbForward : public ::testing::Test {
 
     // A scratch BBS of this FBB whose new users get FBB's sysop flag and
     // whose sysops get FW, so that its sysop can start the forward at once.
-    std::unique_ptr<Bbs> bbs(const std::string& indicativo, const std::string& sysop) const {
+    std::unique_ptr<Bbs> bbs(const std::string& indicativo, const std::string& sysop,
+                             const std::string& hora_forward = "00/60") const {
         Bbs::Opciones o;
+        o.hora_forward = hora_forward;
         if (fbb_ == Fbb::Parcheado) o.raiz_fbb = e2e::raiz_parcheado();
         o.indicativo = indicativo;
         o.sysop = sysop;
@@ -219,9 +222,11 @@ class FbbForward : public ::testing::Test {
     }
 
     // N0BBS and N2BBS, each the other's forward partner, with the password
-    // each keeps for the other, started.
-    void arranca_par(const Modos& m, const std::string& clave_a, const std::string& clave_b) {
-        a_ = bbs("N0BBS", "N0SYS");
+    // each keeps for the other, started. `hora_a`: N0BBS's forward time;
+    // `correo_a`: mail waiting in N0BBS's import file when it starts.
+    void arranca_par(const Modos& m, const std::string& clave_a, const std::string& clave_b,
+                     const std::string& hora_a = "00/60", const std::string& correo_a = "") {
+        a_ = bbs("N0BBS", "N0SYS", hora_a);
         b_ = bbs("N2BBS", "N2SYS");
         ASSERT_EQ(a_->fallo(), "");
         ASSERT_EQ(b_->fallo(), "");
@@ -233,6 +238,7 @@ class FbbForward : public ::testing::Test {
         b_->talmir("config.prt", config_prt("N2SYS"));
         a_->talmir("users.prt", users_prt("N2BBS", m.a, clave_a));
         b_->talmir("users.prt", users_prt("N0BBS", m.b, clave_b));
+        if (!correo_a.empty()) a_->escribe("var/ax25/fbb/mail/mail.in", correo_a);
         ASSERT_EQ(a_->arranca(), "") << "network: " << e2e::red();
         ASSERT_EQ(b_->arranca(), "") << "network: " << e2e::red();
     }
@@ -395,6 +401,57 @@ TEST_P(FbbForwardMal, ClavesDistintasNadieEntraYElMensajeSeQueda) {
             << llamado->indicativo() << "'s lognopas.prt:\n"
             << log;
     }
+}
+
+// --- FBB's own forward time -----------------------------------------------------
+
+TEST_P(FbbForwardMal, ElForwardDeCadaMinutoReintentaHastaQueLaClaveCoincide) {
+    // N0BBS calls at every full minute (port.sys M/P-Fwd 00/01) with a
+    // message that its mail import took in at start-up; N2BBS keeps another
+    // password for it at first.
+    const std::string nopas = Bbs::trabajo("lognopas.prt");
+    arranca_par(kModos[1], "Reenvio55", "Otra9999", "00/01",
+                "SP N2USR @ N2BBS < N0SYS\nDel correo de N0BBS\nLlega al segundo intento.\n/EX\n");
+    if (HasFatalFailure()) return;
+    // Refused at the next full minute.
+    ASSERT_TRUE(espera([&] { return b_->existe(nopas); }, 70000))
+        << "N0BBS did not call, or N2BBS's talmir logged no failed password";
+    Sysop sa(*a_, "N0SYS");
+    ASSERT_TRUE(sa.entro()) << sa.estacion().todo();
+    std::vector<Listado> en_a = mensajes(sa.orden("L"), "N2USR", "N0SYS");
+    ASSERT_EQ(en_a.size(), 1u) << "N0BBS did not import the message";
+    EXPECT_EQ(en_a[0].estado.find('F'), std::string::npos) << en_a[0].estado;
+
+    // N2BBS's sysop sets the right password: talmir reads users.prt at every
+    // run, and the next call gets in.
+    b_->talmir("users.prt", users_prt("N0BBS", kForward5, "Reenvio55"));
+    Sysop sb(*b_, "N2SYS");
+    ASSERT_TRUE(sb.entro()) << sb.estacion().todo();
+    EXPECT_TRUE(mensajes(sb.orden("L"), "N2USR", "N0SYS").empty());
+    std::vector<Listado> llegado = sb.espera_mensaje("N2USR", "N0SYS", 70000);
+    ASSERT_EQ(llegado.size(), 1u) << "the message did not reach N2BBS";
+    std::string leido = sb.orden("R " + llegado[0].numero);
+    EXPECT_NE(cuerpo(leido).find("Llega al segundo intento.\r\n"), std::string::npos) << leido;
+    sa.sale();
+    sb.sale();
+    a_->para();
+    b_->para();
+
+    // Two calls, each challenged: the first refused, the second let in; one
+    // failure logged.
+    std::vector<std::string> reto = llamadas_de(*b_, "N0BBS");
+    ASSERT_EQ(reto.size(), 4u) << une(reto);
+    for (std::size_t i : {0u, 2u})
+        EXPECT_EQ(reto[i].substr(reto[i].size() - 5), " => 1") << reto[i];
+    EXPECT_EQ(reto[1].substr(reto[1].size() - 5), " => 2") << reto[1];
+    EXPECT_EQ(reto[3].substr(reto[3].size() - 5), " => 0") << reto[3];
+    EXPECT_EQ(llamadas_de(*a_, "N2BBS", true).size(), 2u) << une(a_->llamadas_filtro());
+    std::string log = b_->lee(nopas);
+    static const std::regex entrada("N0BBS *-0 +1 ");
+    EXPECT_EQ(std::distance(std::sregex_iterator(log.begin(), log.end(), entrada),
+                            std::sregex_iterator()),
+              1)
+        << log;
 }
 
 INSTANTIATE_TEST_SUITE_P(Fbb, FbbForwardPar,
