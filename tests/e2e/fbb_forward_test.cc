@@ -4,10 +4,13 @@
 // connection filter and the other named in its users.prt as a forward
 // partner: N0BBS (sysop N0SYS) and N2BBS (sysop N2SYS). The sysop of one
 // sends a message for a user of the other and starts FBB's forward at once
-// with FW; the called BBS's talmir challenges the caller with ![digits], the
-// caller's talmir answers in a forward run, and the message arrives, or, with
-// passwords that do not agree, the caller is refused and the message stays.
+// with FW, or FBB calls by itself at its forward time; the called BBS's
+// talmir challenges the caller with ![digits], the caller's talmir answers in
+// a forward run, and the message arrives, or, with passwords that do not
+// agree, the caller is refused and the message stays.
 //
+// Run times: about 6 s a message and its reply, 7.5 s the refusals, 60 to
+// 120 s the forward time (two changes of the minute).
 // Each scenario runs under the installed xfbbd (Original) and the patched FBB
 // of platform/fbb (Parcheado, skipped without TALMIR_FBB_PARCHEADO).
 #include <gtest/gtest.h>
@@ -109,7 +112,7 @@ struct Listado {
 // The messages from `de` to `para` in the answer to L.
 std::vector<Listado> mensajes(const std::string& lista, const std::string& para,
                               const std::string& de) {
-    // "101    PN     60 N2USR  N2BBS  N0SYS  1209/1915 Hola"
+    // "101    PFL     43 N2USR @N2BBS  N0SYS  1209/1905 Hola de N0BBS"
     std::regex linea("(\\d+) +(P\\S*) +\\d+ " + para + " +(?:\\S+ +)?" + de + " +\\d{4}/\\d{4} ");
     std::vector<Listado> r;
     for (std::sregex_iterator i(lista.begin(), lista.end(), linea), fin; i != fin; ++i)
