@@ -283,7 +283,8 @@ int puerto_libre() {
 
 Bbs::Bbs() : Bbs(Opciones()) {}
 
-Bbs::Bbs(const Opciones& o) : raiz_fbb_(o.raiz_fbb), comillas_(con_comillas(o.raiz_fbb)) {
+Bbs::Bbs(const Opciones& o)
+    : raiz_fbb_(o.raiz_fbb), indicativo_(o.indicativo), comillas_(con_comillas(o.raiz_fbb)) {
     char plantilla[] = "/tmp/fbbe2e.XXXXXX";
     if (mkdtemp(plantilla) == nullptr) {
         fallo_ = "mkdtemp failed";
@@ -301,7 +302,7 @@ Bbs::Bbs(const Opciones& o) : raiz_fbb_(o.raiz_fbb), comillas_(con_comillas(o.ra
     for (const char* d : {"pg", "server", "tool"}) crea_dirs(ruta(d));
 
     puerto_ = puerto_libre();
-    auto puertos = [](int puerto, const std::string& descripcion) {
+    auto puertos = [&o](int puerto, const std::string& descripcion) {
         return "# Scratch BBS of talmir's end-to-end tests: one telnet port on the\n"
                "# loopback address (address and TCP port in place of device and baud).\n"
                "#Ports TNCs\n"
@@ -312,8 +313,8 @@ Bbs::Bbs(const Opciones& o) : raiz_fbb_(o.raiz_fbb), comillas_(con_comillas(o.ra
                "\n"
                "#TNC NbCh Com MultCh Pacln Maxfr NbFwd MxBloc M/P-Fwd Mode  Freq\n"
                "  0   0    0   0      0     0     0     0      00/01   ----  File-fwd.\n"
-               "  1   4    1   0      250   2     1     10     00/60   TU    " +
-               descripcion + "\n";
+               "  1   4    1   0      250   2     1     10     " +
+               o.hora_forward + "   TU    " + descripcion + "\n";
     };
     if (o.port_l) {
         escribe("etc/ax25/fbb/port_l.sys", puertos(puerto_, o.descripcion));
@@ -327,17 +328,19 @@ Bbs::Bbs(const Opciones& o) : raiz_fbb_(o.raiz_fbb), comillas_(con_comillas(o.ra
     std::string conf =
         "# FBB's configuration of a scratch BBS for talmir's end-to-end tests.\n"
         "version = FBB7.0.11\n"
-        "callsign = N0BBS.FRA.EU\n"
+        "callsign = " +
+        o.indicativo +
+        ".FRA.EU\n"
         "ssid = 0\n"
         "qraloc = JN18DU\n"
         "city = Testville\n"
         "name = Pat\n"
-        "sysop = N0SYS\n"
-        "config = " +
-        sis + "\ndata = " + datos + "\nmessages = " + datos + "/mail\ncompressed = " + datos +
-        "/binmail\nfbbdos = *,*," + datos + "/fbbdos,*,*,*,*,*\nyapp = " + datos +
-        "/fbbdos/yapp\ndocs = " + datos + "/docs\npg = " + ruta("pg") + "\nfdir = " + raiz_ +
-        "\nsdir = " + ruta("server") + "\ntdir = " + ruta("tool") + "\nimport = " + datos +
+        "sysop = " +
+        o.sysop + "\nconfig = " + sis + "\ndata = " + datos + "\nmessages = " + datos +
+        "/mail\ncompressed = " + datos + "/binmail\nfbbdos = *,*," + datos +
+        "/fbbdos,*,*,*,*,*\nyapp = " + datos + "/fbbdos/yapp\ndocs = " + datos +
+        "/docs\npg = " + ruta("pg") + "\nfdir = " + raiz_ + "\nsdir = " + ruta("server") +
+        "\ntdir = " + ruta("tool") + "\nimport = " + datos +
         "/mail/mail.in\n"
         "localtime = 0\n"
         "# New users straight to the prompt, without FBB's questions.\n"
@@ -373,6 +376,31 @@ std::string Bbs::lee(const std::string& rel) const {
 
 bool Bbs::existe(const std::string& rel) const {
     return access(ruta(rel).c_str(), F_OK) == 0;
+}
+
+void Bbs::socio_forward(const std::string& socio, int puerto) const {
+    // "V" is typed at the partner's login prompt: FBB's telnet connection
+    // sends no callsign of its own. No "R": no call without mail to send.
+    escribe("etc/ax25/fbb/forward.sys", "# The partner " + socio +
+                                            ", another scratch BBS, over telnet.\n"
+                                            "A " +
+                                            socio +
+                                            "\n"
+                                            "P A\n"
+                                            "C C " +
+                                            socio + " 127.0.0.1 " + std::to_string(puerto) +
+                                            "\n"
+                                            "V " +
+                                            indicativo_ +
+                                            "$W\n"
+                                            "B " +
+                                            socio + "\n-----\n");
+    // FBB forwards only to BBSs of its list bbs.sys: the sample's second line.
+    std::string lista = lee("etc/ax25/fbb/bbs.sys");
+    std::size_t i = lista.find("\n02 ");
+    if (i == std::string::npos) return;
+    lista.replace(i, lista.find('\n', i + 1) - i, "\n02 " + socio);
+    escribe("etc/ax25/fbb/bbs.sys", lista);
 }
 
 std::string Bbs::arranca() {
@@ -494,16 +522,21 @@ std::vector<std::string> Bbs::llamadas_filtro() const {
         if (fin == std::string::npos) fin = reg.size();
         std::string linea = reg.substr(p, fin - p);
         p = fin + 1;
-        const std::string orden = "./c_filter ", codigo = "Debug: exit code = ";
+        // In a forward run the partner's telnet options, as xfbbd prints
+        // them ("WONT "), may begin the command's line.
+        const std::string orden = "./c_filter ",
+                          codigo = "Debug: exit code = ", mando = "Debug: command = {";
+        std::size_t m = linea.find(mando);
+        if (m != std::string::npos) linea.erase(0, m);
         std::size_t i = linea.find(orden);
-        if (linea.rfind("Debug: command = {", 0) == 0 && i != std::string::npos) {
+        if (linea.rfind(mando, 0) == 0 && i != std::string::npos) {
             std::size_t j = linea.find("</dev/null", i);
             std::string args = linea.substr(i + orden.size(), j - i - orden.size());
             pendiente = comillas_ ? palabras_shell(args) : palabras(args);
         } else if (linea.rfind(codigo, 0) == 0 && !pendiente.empty()) {
             r.push_back(pendiente + " => " + palabras(linea.substr(codigo.size())));
             pendiente.clear();
-        } else if (linea.rfind("Debug: command = {", 0) == 0) {
+        } else if (linea.rfind(mando, 0) == 0) {
             pendiente.clear();  // another program of FBB's (m_filter ...)
         }
     }
@@ -650,6 +683,12 @@ std::string crlf(const std::string& texto) {
 std::string md5_hex(const std::string& texto) {
     char h[33];
     talmir::md5_hex(reinterpret_cast<const unsigned char*>(texto.data()), texto.size(), h);
+    return h;
+}
+
+std::string md2_hex(const std::string& texto) {
+    char h[33];
+    talmir::md2_hex(reinterpret_cast<const unsigned char*>(texto.data()), texto.size(), h);
     return h;
 }
 

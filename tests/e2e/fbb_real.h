@@ -61,7 +61,8 @@ struct Ejecucion {
 //   etc/ax25/fbb/fbb.conf  FBB's configuration, named through FBBCONF
 //   var/ax25/fbb/          data (inf.sys ...), mail/, binmail/, the import
 //                          file mail/mail.in
-// BBS N0BBS, sysop N0SYS, one telnet port: TNC 1 "Telnet" on 127.0.0.1.
+// BBS N0BBS, sysop N0SYS by default, one telnet port: TNC 1 "Telnet" on
+// 127.0.0.1.
 class Bbs {
    public:
     struct Opciones {
@@ -74,6 +75,13 @@ class Bbs {
         std::string descripcion = "Telnet";
         // The root of the FBB to run ("" for the installed package).
         std::string raiz_fbb;
+        // The BBS's callsign (fbb.conf callsign, in the hierarchy .FRA.EU)
+        // and its sysop: two scratch BBSs can run side by side.
+        std::string indicativo = "N0BBS";
+        std::string sysop = "N0SYS";
+        // The telnet port's forward time (port.sys M/P-Fwd: the minute of
+        // the hour and the period in minutes); "00/01" calls every minute.
+        std::string hora_forward = "00/60";
     };
 
     Bbs();
@@ -86,6 +94,7 @@ class Bbs {
     const std::string& fallo() const { return fallo_; }
 
     const std::string& raiz() const { return raiz_; }
+    const std::string& indicativo() const { return indicativo_; }
     std::string ruta(const std::string& rel) const { return raiz_ + "/" + rel; }
     static std::string trabajo(const std::string& nombre) {
         return "var/ax25/fbb/talmir/" + nombre;
@@ -97,6 +106,12 @@ class Bbs {
     void talmir(const std::string& nombre, const std::string& contenido) const {
         escribe(trabajo(nombre), contenido);
     }
+
+    // Makes the BBS `socio`, listening on 127.0.0.1:`puerto`, this BBS's
+    // forward partner: forward.sys holds one block for it (port A, a telnet
+    // connection, this BBS's callsign typed at the partner's "Callsign :",
+    // the private mail addressed @socio), bbs.sys lists it. Before arranca().
+    void socio_forward(const std::string& socio, int puerto) const;
 
     // Starts xfbbd (-n -v, 'Y' lines on standard input, FBBCONF set, the data
     // directory as current directory) and waits until its telnet port takes
@@ -121,6 +136,7 @@ class Bbs {
    private:
     std::string raiz_;
     std::string raiz_fbb_;
+    std::string indicativo_;
     bool comillas_ = false;
     std::string fallo_;
     int puerto_ = 0;
@@ -187,5 +203,7 @@ class SocioFalso {
 std::string crlf(const std::string& texto);
 // MD5 of a text as 32 lowercase hexadecimal digits (talmir's own digest code).
 std::string md5_hex(const std::string& texto);
+// MD2 of a text, the same way.
+std::string md2_hex(const std::string& texto);
 
 }  // namespace e2e
