@@ -576,10 +576,6 @@ TEST_P(FbbReal, AvisoDeNuevoUsuarioYErrorLlegadosPorFbb) {
     // FBB takes the import file in at the next change of the minute.
     ASSERT_TRUE(espera([&] { return !bbs.existe(mail_in); }, 65000)) << "FBB did not import:\n"
                                                                      << bbs.lee(mail_in);
-    // FBB removes the file as it begins, then files each message and runs
-    // m_filter for it; a new callsign that logs in meanwhile was once told
-    // "Unregistered callsign" on a loaded machine. Let the import end.
-    std::this_thread::sleep_for(std::chrono::seconds(3));
 
     Estacion s;
     ASSERT_TRUE(s.entra(bbs.puerto(), "N0SYS"));
