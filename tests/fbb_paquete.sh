@@ -383,26 +383,9 @@ lee() {
 }
 # A line as a station types it: ended by CR.
 envia() { printf '%s\r' "$1" >&"$con"; }
-# Reads until the untaken text holds $1 (at most $2 seconds, default 20):
-# $tomado is then the untaken text up to and including it, taken.
-hasta() {
-    local fin resto
-    fin=$(($(ahora) + ${2:-20} * 1000))
-    while :; do
-        resto=${recibido:pos}
-        if [[ $resto == *"$1"* ]]; then
-            tomado=${resto%%"$1"*}$1
-            pos=$((pos + ${#tomado}))
-            return 0
-        fi
-        if ((cerrada)) || (($(ahora) >= fin)); then
-            tomado=""
-            return 1
-        fi
-        lee 0.2
-    done
-}
-# The same up to the end of the first match of the regular expression $1.
+# Reads until the untaken text matches the regular expression $1 (at most $2
+# seconds, default 20): $tomado is then the untaken text up to the end of
+# the first match, taken.
 hasta_re() {
     local fin resto
     fin=$(($(ahora) + ${2:-20} * 1000))
@@ -436,7 +419,7 @@ entra() {
     pos=0
     cerrada=0
     exec {con}<>"/dev/tcp/127.0.0.1/$PUERTO" || return 1
-    hasta "Callsign : " || return 1
+    hasta_re "Callsign : " || return 1
     envia "$1"
 }
 sale() {

@@ -31,7 +31,9 @@ namespace {
 
 using e2e::Bbs;
 using e2e::crlf;
+using e2e::espera;
 using e2e::Estacion;
+using e2e::prompt;
 
 // The identification line a first call begins with, as the station gets it.
 const std::string kId =
@@ -104,15 +106,6 @@ std::string desde_id(const std::string& s) {
     return ::testing::AssertionFailure() << "expected talmir's text\n"
                                          << propio << "\nthen FBB's greeting, got\n"
                                          << visto;
-}
-
-// FBB's prompt ends its greeting and every command's answer: a line naming
-// the BBS and ending in ">" ("(1) N0BBS BBS (H for help) >", "(1) N0BBS BBS>",
-// "2:N0BBS (A,B,...) >").
-std::string prompt(Estacion& e) {
-    return e.hasta_linea([](const std::string& l) {
-        return l.find("N0BBS") != std::string::npos && !l.empty() && l.back() == '>';
-    });
 }
 
 // The two FBBs every scenario runs under.
@@ -206,17 +199,6 @@ Reto lee_reto(Estacion& e) {
     for (int k = 1; k <= 5; ++k) r.pos.push_back(std::stoi(m[k].str()));
     r.cifras = m[6].str();
     return r;
-}
-
-// Waits up to `ms` for `cond`.
-template <typename F>
-bool espera(F cond, int ms) {
-    auto fin = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (!cond()) {
-        if (std::chrono::steady_clock::now() > fin) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return true;
 }
 
 }  // namespace

@@ -30,7 +30,9 @@
 namespace {
 
 using e2e::Bbs;
+using e2e::espera;
 using e2e::Estacion;
+using e2e::prompt;
 
 enum class Fbb { Original, Parcheado };
 
@@ -85,23 +87,6 @@ std::string config_prt(const std::string& sysop) {
 std::string users_prt(const std::string& socio, const ModoForward& m, const std::string& clave) {
     return "# The partner BBS, forwarding over telnet.\n" + socio + "\nALL  " + m.palabra + "  " +
            clave + "\n-\n";
-}
-
-// FBB's prompt: a line naming the BBS and ending in ">".
-std::string prompt(Estacion& e, const std::string& bbs) {
-    return e.hasta_linea([&](const std::string& l) {
-        return l.find(bbs) != std::string::npos && !l.empty() && l.back() == '>';
-    });
-}
-
-template <typename F>
-bool espera(F cond, int ms) {
-    auto fin = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    while (!cond()) {
-        if (std::chrono::steady_clock::now() > fin) return false;
-        std::this_thread::sleep_for(std::chrono::milliseconds(200));
-    }
-    return true;
 }
 
 // A message in FBB's list (L): its number and its status letters.

@@ -671,6 +671,12 @@ std::string SocioFalso::atiende(const std::string& texto, int ms, bool* llamo) {
 
 // ---------------------------------------------------------------------------
 
+std::string prompt(Estacion& e, const std::string& bbs) {
+    return e.hasta_linea([&](const std::string& l) {
+        return l.find(bbs) != std::string::npos && !l.empty() && l.back() == '>';
+    });
+}
+
 std::string crlf(const std::string& texto) {
     std::string r;
     for (char c : texto) {

@@ -8,8 +8,10 @@
 // TALMIR_FBB_PARCHEADO.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace e2e {
@@ -200,6 +202,23 @@ class SocioFalso {
 };
 
 // Each LF of talmir's output as the station gets it: CR LF.
+// FBB's prompt, which ends its greeting and every command's answer: the
+// untaken text up to a line naming the BBS and ending in ">" ("(1) N0BBS BBS
+// (H for help) >", "(1) N0BBS BBS>", "2:N0BBS (A,B,...) >"); empty after
+// Estacion::hasta_linea's time without it.
+std::string prompt(Estacion& e, const std::string& bbs = "N0BBS");
+
+// Waits up to `ms` for `cond`, looking every 100 ms.
+template <typename F>
+bool espera(F cond, int ms) {
+    const auto fin = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    while (!cond()) {
+        if (std::chrono::steady_clock::now() > fin) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return true;
+}
+
 std::string crlf(const std::string& texto);
 // MD5 of a text as 32 lowercase hexadecimal digits (talmir's own digest code).
 std::string md5_hex(const std::string& texto);
